@@ -1,0 +1,63 @@
+// The development host: a small stand-in for the desktop shell, so that zelk
+// can be run and tested. Its exported functions (HostInterface.h) are the
+// shell's; the functions below are the host's own, used by devhost.exe and by
+// test programs that act as a host.
+//
+// rc files: lines "key: value" ending in LF or CR LF (a lone CR also ends a
+// line). A key matches case-insensitively, its colon included; the value is
+// trimmed of surrounding blanks; the first matching line wins; a missing key
+// gives the default. ReadBool takes true/false in any case, else the default;
+// ReadInt a decimal with optional sign, else the default; ReadColor "#rrggbb"
+// or "#rgb", else it parses the default. WriteBool replaces that key's line
+// in place, keeping every other byte, or appends it, creating the file.
+//
+// Gradient descriptions (ParseItem): case-insensitive words in any order.
+//   bevel kind (StyleRecord.valueA): flat 0, raised 1, sunken 2
+//   bevel position (valueB): bevel1 1 (at the edge, default), bevel2 2 (one pixel in)
+//   gradient type: solid 0; gradient with horizontal 1, vertical 2 (default),
+//     diagonal 3, crossdiagonal 4, pipecross 5, elliptic 6, rectangle 7, pyramid 8
+//   interlaced: sets the flag (byte 13)
+#pragma once
+
+#define CORVANE_HOST_EXPORT __declspec(dllexport)
+#include "core/HostInterface.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Creates the host's hidden main window (the one GetCorvaneWnd returns), which
+// keeps the subscriptions and delivers broadcasts. Idempotent.
+HWND HostStart(HINSTANCE instance);
+void HostStop(void);
+
+// Directory GetCorvanePath reports (trailing backslash added when missing);
+// default: the executable's directory.
+void HostSetPath(const char* directory);
+// Style file stylePath reports; NULL restores the default style beside the executable.
+void HostSetStyle(const char* path);
+
+// Sends HOSTMSG_BROADCAST with the text to every window subscribed to it.
+void HostBroadcast(const char* text);
+// Sends HOSTMSG_RECONFIGURE to every window subscribed to it.
+void HostReconfigure(void);
+
+// Subscriptions in the order they were made: window and message.
+int HostSubscriptionCount(void);
+HWND HostSubscriptionWindow(int index);
+UINT HostSubscriptionMessage(int index);
+// Windows passed to MakeSticky, in order.
+int HostStickyCount(void);
+HWND HostStickyWindow(int index);
+void HostClearRecords(void);
+
+// The slit: a visible dock window at the right screen edge that stacks the
+// windows sent to it with SLITMSG_ADD.
+HWND HostCreateSlit(void);
+void HostDestroySlit(void);
+int HostSlitCount(void);
+HWND HostSlitWindow(int index);
+
+#ifdef __cplusplus
+}
+#endif
