@@ -1,1 +1,76 @@
-// (in progress)
+// The four functions the shell calls: start, start docked, stop, identify.
+#include "core/EntryPoints.h"
+#include "core/HostBinding.h"
+#include "core/PluginInstance.h"
+#include "data/ItemList.h"
+#include "data/Text.h"
+#include "ui/PluginWindows.h"
+
+namespace {
+
+// A shell that lacks a function the plug-in calls would crash on first use;
+// the start is refused instead, naming what is missing.
+bool BindHostOrComplain() {
+    if (HostFunctionsBound()) return true;
+    const char* missing = BindHostFunctions(GetModuleHandleA(nullptr));
+    if (!missing) return true;
+    char text[256];
+    FormatText(text, sizeof text, "The shell does not provide the function %s.", missing);
+    MessageBoxA(nullptr, text, "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
+    return false;
+}
+
+} // namespace
+
+extern "C" {
+
+int __cdecl beginPlugin(HINSTANCE module) {
+    // One instance per process: a second start without an end is refused
+    // rather than allowed to orphan the first one's windows and entries.
+    if (ThePlugin || !BindHostOrComplain()) return 1;
+    ItemCount = 0;
+    ThePlugin = PluginInstance::Create(module);
+    if (!ThePlugin) return 1;
+    if (CreatePluginWindows() != 0) {
+        PluginInstance::Destroy(ThePlugin);
+        ThePlugin = nullptr;
+        return 1;
+    }
+    return 0;
+}
+
+int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
+    if (ThePlugin) return 1;
+    SlitWindow = slit;
+    return beginPlugin(module);
+}
+
+void __cdecl endPlugin() {
+    if (!ThePlugin) return;
+    ThePlugin->WriteSettings();
+    DestroyPluginWindows();
+    PluginInstance::Destroy(ThePlugin);
+    ThePlugin = nullptr;
+    if (SlitWindow) SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+}
+
+const char* __cdecl pluginInfo(int field) {
+    switch (field) {
+    case 1:
+        return "zelk";
+    case 2:
+        return "1.0";
+    case 3:
+        return "The zelk developers";
+    case 4:
+        return "2026-12-8";
+    case 5:
+        return "https://zelk.example.org/";
+    case 6:
+        return "zelk@example.org";
+    default:
+        return "zelk 1.0";
+    }
+}
+
+} // extern "C"

@@ -1,1 +1,44 @@
-// (in progress)
+#include "core/PluginInstance.h"
+
+#include <new>
+#include <stdlib.h>
+
+#include "core/HostBinding.h"
+
+PluginInstance* ThePlugin = nullptr;
+bool InSlit = false;
+HWND SlitWindow = nullptr;
+
+// Layered windows exist from NT 5 on; earlier systems keep the setting but
+// never apply it.
+static bool SystemSupportsTransparency() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return false;
+    return version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion > 4;
+}
+
+PluginInstance::PluginInstance(HINSTANCE moduleHandle) : module(moduleHandle) {
+    hostWindow = Host.GetCorvaneWnd();
+    transparencySupported = SystemSupportsTransparency();
+    LocateSettings();
+    ReadStyle();
+    ReadSettings();
+    ReadStyle();
+}
+
+PluginInstance* PluginInstance::Create(HINSTANCE module) {
+    void* memory = malloc(sizeof(PluginInstance));
+    return memory ? new (memory) PluginInstance(module) : nullptr;
+}
+
+void PluginInstance::Destroy(PluginInstance* instance) {
+    if (!instance) return;
+    instance->~PluginInstance();
+    free(instance);
+}
+
+PluginInstance::~PluginInstance() {
+    if (menu && Host.DelMenu) Host.DelMenu(menu);
+    free(styleRecord);
+}

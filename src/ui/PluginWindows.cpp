@@ -1,1 +1,386 @@
-// (in progress)
+#include "ui/PluginWindows.h"
+
+#include "core/HostBinding.h"
+#include "core/PluginInstance.h"
+#include "data/ItemList.h"
+#include "data/Text.h"
+#include "ui/Commands.h"
+#include "ui/Paint.h"
+
+const char PluginClassName[] = "zelk";
+
+namespace {
+
+const DWORD ChildStyle = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL; // 0x50000080
+
+// Valid only during each call: the host copies it.
+UINT Subscriptions[] = {HOSTMSG_RECONFIGURE, HOSTMSG_BROADCAST, 0};
+
+void Subscribe(HWND window) {
+    SendMessageA(ThePlugin->hostWindow, HOSTMSG_REGISTER, reinterpret_cast<WPARAM>(window),
+                 reinterpret_cast<LPARAM>(Subscriptions));
+    Host.MakeSticky(window);
+}
+
+void UnsubscribeAndDestroy(HWND window) {
+    if (!window) return;
+    SendMessageA(ThePlugin->hostWindow, HOSTMSG_UNREGISTER, reinterpret_cast<WPARAM>(window),
+                 reinterpret_cast<LPARAM>(Subscriptions));
+    DestroyWindow(window);
+}
+
+WNDPROC Subclass(HWND window, WNDPROC procedure) {
+    return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(
+        SetWindowLongA(window, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure)))));
+}
+
+HWND CreateChild(const char* className, int x, int y, int width, int height) {
+    PluginInstance* p = ThePlugin;
+    return CreateWindowExA(WS_EX_TOOLWINDOW, className, nullptr, ChildStyle, x, y, width, height,
+                           p->mainWindow, nullptr, p->module, nullptr);
+}
+
+int RowHeight() { return ThePlugin->fontHeight + 3; }
+
+// Where the first row's label starts; C++ division truncates toward zero.
+int LabelTop(int index) { return 10 - (ThePlugin->fontHeight - 7) / 2 + RowHeight() * index; }
+
+LRESULT CallPrevious(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!previous) return DefWindowProcA(window, message, wParam, lParam);
+    return CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+// Copies the list into the staging tables, so the windows can be rebuilt from
+// memory when the settings file could not be written. When the list is short
+// (a window construction failed) the staging tables already hold the entries.
+int StageListedItems() {
+    if (CountListedItems() < ItemCount) return ItemCount;
+    int n = 0;
+    for (const ListItem* item = ListHead; item && n < MaxItems; item = item->next, ++n) {
+        CopyText(LoadedText[n], ItemTextSize, item->text);
+        LoadedDone[n] = item->done;
+    }
+    return n;
+}
+
+bool IsMainWindow(HWND window) { return ThePlugin && window == ThePlugin->mainWindow; }
+
+// The window's own click target while Control is held: a child passes the
+// test on to the main window, so a Control-drag anywhere moves the whole
+// plug-in rather than one of its rows.
+LRESULT HitTest(HWND window) {
+    if (!(GetAsyncKeyState(VK_CONTROL) & 0x8000)) return HTCLIENT;
+    return (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) && !IsMainWindow(window) ? HTTRANSPARENT
+                                                                                  : HTCAPTION;
+}
+
+void OnWindowPosChanging(HWND window, WINDOWPOS* position) {
+    if (IsMainWindow(window) && ThePlugin->snapToEdges && IsWindowVisible(window))
+        Host.SnapWindowToEdge(position, 10, 1);
+}
+
+// A hide or a z-order change reports no position; only real moves are kept.
+void OnWindowPosChanged(HWND window, const WINDOWPOS* position) {
+    if (!IsMainWindow(window) || (position->flags & SWP_NOMOVE)) return;
+    ThePlugin->x = position->x;
+    ThePlugin->y = position->y;
+}
+
+void OnMainChar(HWND window, WPARAM key) {
+    if (key != VK_RETURN) return;
+    CommitEdit();
+    InvalidateRgn(window, nullptr, FALSE);
+}
+
+void OnReconfigure(HWND window) {
+    if (!IsMainWindow(window)) return;
+    ReleaseConfigurationMenu();
+    ThePlugin->ReadStyle();
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+void OnBroadcast(HWND window, LPARAM text) {
+    if (IsMainWindow(window)) HandleCommand(reinterpret_cast<const char*>(text));
+}
+
+void OnDoneBoxClick(HWND box, int done) {
+    ListItem* item = FindItem(box);
+    if (!item) return;
+    item->done = done;
+    InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
+}
+
+} // namespace
+
+int CreatePluginWindows() {
+    PluginInstance* p = ThePlugin;
+    ListHead = ListTail = nullptr;
+
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = MainWndProc;
+    windowClass.hInstance = p->module;
+    windowClass.lpszClassName = PluginClassName;
+    if (!RegisterClassA(&windowClass)) {
+        MessageBoxA(p->hostWindow, "Yo, Error registering window class", "zelk 1.0",
+                    MB_ICONERROR | MB_TOPMOST);
+        return 1;
+    }
+
+    p->mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr,
+                                    WS_POPUP | WS_CLIPSIBLINGS, p->x, p->y, p->width, p->height,
+                                    nullptr, nullptr, p->module, nullptr);
+    if (!p->mainWindow) {
+        MessageBoxA(nullptr, "Error creating window", "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
+        UnregisterClassA(PluginClassName, p->module);
+        return 1;
+    }
+    const int fh = p->fontHeight;
+    p->editControl = CreateChild("EDIT", 5, 5, p->width - 10, fh);
+    p->editPreviousProc = Subclass(p->editControl, EditWndProc);
+
+    for (int i = 0; i < ItemCount && i < MaxItems; ++i) {
+        ListItem* item = AppendItem(LoadedText[i], LoadedDone[i]);
+        if (!item) break; // out of memory: the staging tables still hold the rest
+        item->labelTop = LabelTop(i);
+        item->doneBox = CreateChild(PluginClassName, 5, RowHeight() * i + 10, 10, 10);
+        item->label = CreateChild(PluginClassName, 20, item->labelTop, p->width - 25, RowHeight());
+        Subscribe(item->label);
+        Subscribe(item->doneBox);
+        p->doneBoxPreviousProc = Subclass(item->doneBox, DoneBoxWndProc);
+        p->labelPreviousProc = Subclass(item->label, LabelWndProc);
+    }
+
+    p->addButton = CreateChild(PluginClassName, 5, LabelTop(ItemCount) + 4, p->width - 10,
+                               RowHeight());
+    p->addButtonPreviousProc = Subclass(p->addButton, AddButtonWndProc);
+
+    if (p->transparencySupported && p->transparencyOn) {
+        SetWindowLongA(p->mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
+        SetWindowAlpha(p->mainWindow, 0, static_cast<BYTE>(p->alpha), LWA_ALPHA);
+    }
+
+    Subscribe(p->editControl);
+    Subscribe(p->mainWindow);
+    Subscribe(p->addButton);
+
+    if (p->editFont) DeleteObject(p->editFont);
+    p->editFont = CreateFontA(fh, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                              NONANTIALIASED_QUALITY, 0, p->fontFace);
+    SendMessageA(p->editControl, WM_SETFONT, reinterpret_cast<WPARAM>(p->editFont), 0);
+
+    if (InSlit && SlitWindow) {
+        SendMessageA(SlitWindow, SLITMSG_ADD, 0, reinterpret_cast<LPARAM>(p->mainWindow));
+        SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+    }
+    if (p->alwaysOnTop) {
+        SetWindowPos(p->mainWindow, HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+    ShowWindow(p->mainWindow, SW_SHOW);
+    InvalidateRect(p->mainWindow, nullptr, TRUE);
+    ShowWindow(p->editControl, SW_HIDE);
+    return 0;
+}
+
+void DestroyPluginWindows() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    UnsubscribeAndDestroy(p->mainWindow);
+    UnsubscribeAndDestroy(p->editControl);
+    UnsubscribeAndDestroy(p->addButton);
+    p->mainWindow = p->editControl = p->addButton = nullptr;
+    for (ListItem* item = ListHead; item;) {
+        ListItem* next = item->next;
+        UnsubscribeAndDestroy(item->doneBox);
+        UnsubscribeAndDestroy(item->label);
+        ReleaseItem(item);
+        item = next;
+    }
+    ItemCount = 0;
+    ListHead = ListTail = nullptr;
+    EditingLabel = nullptr;
+    UnregisterClassA(PluginClassName, p->module);
+}
+
+// Every addition or deletion goes through the settings file: write it, tear
+// the windows down, read it back and build anew. When the write fails the
+// file on disk is stale, and reading it back would drop the change and every
+// tick and edit since the last save; the windows are then rebuilt from the
+// list in memory, and the next write that succeeds saves it all.
+void Rebuild() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    bool saved = p->WriteSettings();
+    int kept = saved ? 0 : StageListedItems();
+    DestroyPluginWindows();
+    if (saved) {
+        p->ReadStyle();
+        p->ReadSettings();
+    } else {
+        ItemCount = kept;
+    }
+    p->ReadStyle();
+    CreatePluginWindows();
+}
+
+// The staging tables bound the list to 50 entries: a 51st is refused.
+void AddItem() {
+    if (!ThePlugin || ItemCount >= MaxItems) return;
+    if (!AppendItem("New Item", 0)) return;
+    ++ItemCount;
+    Rebuild();
+}
+
+void DeleteItem(HWND window) {
+    ListItem* item = FindItem(window);
+    if (!item) return;
+    UnlinkItem(item);
+    ReleaseItem(item);
+    --ItemCount;
+    Rebuild();
+}
+
+void BeginEdit(HWND label) {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    CommitEdit();
+    ListItem* item = FindItem(label);
+    if (!item) return;
+    RECT client;
+    GetClientRect(label, &client);
+    ShowWindow(p->editControl, SW_SHOW);
+    ShowWindow(label, SW_HIDE);
+    EditingLabel = label;
+    SetWindowTextA(p->editControl, item->text);
+    MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
+    InvalidateRgn(p->mainWindow, nullptr, FALSE);
+}
+
+// The editor's text goes into the entry trimmed, with control characters as
+// spaces; a text with nothing left could not be stored, so the entry then
+// keeps the text it had.
+void CommitEdit() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    ReleaseConfigurationMenu();
+    ShowWindow(p->editControl, SW_HIDE);
+    if (!EditingLabel) return;
+    ShowWindow(EditingLabel, SW_SHOW);
+    ListItem* item = FindItem(EditingLabel);
+    if (!item) return;
+    char text[ItemTextSize] = {};
+    GetWindowTextA(p->editControl, text, ItemTextSize);
+    CleanEntryText(text);
+    if (text[0]) CopyText(item->text, sizeof item->text, text);
+}
+
+// Escape in the editor: the editor closes and the entry keeps its text. The
+// editor gets the entry's text back, since a later click commits whatever
+// the hidden editor holds.
+void CancelEdit() {
+    PluginInstance* p = ThePlugin;
+    if (!p || !IsWindowVisible(p->editControl)) return;
+    ShowWindow(p->editControl, SW_HIDE);
+    if (EditingLabel) ShowWindow(EditingLabel, SW_SHOW);
+    if (const ListItem* item = FindItem(EditingLabel)) SetWindowTextA(p->editControl, item->text);
+    InvalidateRgn(p->mainWindow, nullptr, FALSE);
+}
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!ThePlugin) return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_PAINT:
+        PaintBackground(window);
+        return 0;
+    case WM_SETCURSOR:
+        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        return 0;
+    case WM_WINDOWPOSCHANGING:
+        OnWindowPosChanging(window, reinterpret_cast<WINDOWPOS*>(lParam));
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+        OnWindowPosChanged(window, reinterpret_cast<const WINDOWPOS*>(lParam));
+        return 0;
+    case WM_NCHITTEST:
+        return HitTest(window);
+    case WM_CHAR:
+        OnMainChar(window, wParam);
+        return 0;
+    case WM_LBUTTONUP:
+        CommitEdit();
+        return 0;
+    case WM_RBUTTONUP:
+        return 0;
+    case WM_NCRBUTTONUP:
+        if (GetAsyncKeyState(VK_CONTROL) & 0x8000) {
+            ShowConfigurationMenu();
+            return 0;
+        }
+        break;
+    case HOSTMSG_RECONFIGURE:
+        OnReconfigure(window);
+        return 0;
+    case HOSTMSG_BROADCAST:
+        OnBroadcast(window, lParam);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        PaintItemLabel(window);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        BeginEdit(window);
+        return 0;
+    case WM_RBUTTONUP:
+        return 0;
+    case WM_RBUTTONDBLCLK:
+        DeleteItem(window); // destroys this window: nothing may touch it afterwards
+        return 0;
+    }
+    return CallPrevious(ThePlugin ? ThePlugin->labelPreviousProc : nullptr, window, message,
+                        wParam, lParam);
+}
+
+LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_LBUTTONUP:
+        OnDoneBoxClick(window, 1);
+        return 0;
+    case WM_MBUTTONUP:
+        OnDoneBoxClick(window, 0);
+        return 0;
+    }
+    return CallPrevious(ThePlugin ? ThePlugin->doneBoxPreviousProc : nullptr, window, message,
+                        wParam, lParam);
+}
+
+LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        PaintAddButton(window);
+        return 0;
+    case WM_LBUTTONUP:
+        AddItem(); // destroys this window: nothing may touch it afterwards
+        return 0;
+    }
+    return CallPrevious(ThePlugin ? ThePlugin->addButtonPreviousProc : nullptr, window, message,
+                        wParam, lParam);
+}
+
+LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CHAR && wParam == VK_RETURN) {
+        CommitEdit();
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == VK_ESCAPE) {
+        CancelEdit();
+        return 0;
+    }
+    return CallPrevious(ThePlugin ? ThePlugin->editPreviousProc : nullptr, window, message,
+                        wParam, lParam);
+}

@@ -1,0 +1,32 @@
+// The to-do entries: a singly linked list in display order, plus the staging
+// tables that carry entries from the settings file to the window layer.
+#pragma once
+
+#include <windows.h>
+
+constexpr int MaxItems = 50;
+constexpr int ItemTextSize = 100; // 99 characters and the terminator
+
+struct ListItem {
+    char text[ItemTextSize];
+    int done; // non-zero when ticked; values read from the file stay as read
+    HWND doneBox;
+    HWND label;
+    ListItem* next;
+    int labelTop;
+};
+
+extern ListItem* ListHead;
+extern ListItem* ListTail;
+extern int ItemCount;
+extern char LoadedText[MaxItems][ItemTextSize];
+extern int LoadedDone[MaxItems];
+extern HWND EditingLabel;
+
+ListItem* FindItem(HWND window);
+ListItem* FindPreviousItem(HWND window);
+ListItem* AppendItem(const char* text, int done);
+void UnlinkItem(ListItem* item);
+void ReleaseItem(ListItem* item);
+void ClearItems();
+int CountListedItems();

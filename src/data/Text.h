@@ -1,0 +1,15 @@
+// Bounded text handling for the plug-in's fixed buffers.
+#pragma once
+
+#include <stddef.h>
+
+// Copies at most size - 1 characters and always terminates; NULL copies "".
+void CopyText(char* dest, size_t size, const char* src);
+// printf-style formatting cut to size - 1 characters; returns the length written.
+int FormatText(char* dest, size_t size, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+// ASCII comparison without regard to case; NULL equals nothing.
+bool EqualsIgnoringCase(const char* a, const char* b);
+// Turns control characters into spaces and trims surrounding blanks, in place.
+void CleanEntryText(char* text);
+bool IsBlankText(const char* text);

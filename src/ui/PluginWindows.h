@@ -1,0 +1,22 @@
+// The plug-in's window set, the user actions that change the list, and the
+// window procedures.
+#pragma once
+
+#include <windows.h>
+
+int CreatePluginWindows();
+void DestroyPluginWindows();
+void Rebuild();
+void AddItem();
+void DeleteItem(HWND window);
+void BeginEdit(HWND label);
+void CommitEdit();
+void CancelEdit();
+
+LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+extern const char PluginClassName[];
