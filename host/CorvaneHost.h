@@ -26,6 +26,18 @@
 extern "C" {
 #endif
 
+// Class of the host's main window. devhost.exe titles its window
+// DEVHOST_WINDOW_TITLE, so its command-line modes find the running devhost and
+// never a test program that happens to be a host too.
+#define HOST_WINDOW_CLASS "DevHostMain"
+#define DEVHOST_WINDOW_TITLE "devhost"
+
+// WM_COPYDATA kinds (dwData) the host's main window understands; the data is
+// text. A command is broadcast, except "reconfigure", which calls
+// HostReconfigure. A style path switches the style file (the result is FALSE
+// when the file does not exist). WM_CLOSE ends the host's message loop.
+enum { HOSTCOPY_COMMAND = 1, HOSTCOPY_STYLE = 2 };
+
 // Creates the host's hidden main window (the one GetCorvaneWnd returns), which
 // keeps the subscriptions and delivers broadcasts. Idempotent.
 HWND HostStart(HINSTANCE instance);
@@ -57,6 +69,21 @@ HWND HostCreateSlit(void);
 void HostDestroySlit(void);
 int HostSlitCount(void);
 HWND HostSlitWindow(int index);
+
+// Menus. ShowMenu takes the menu: it and its submenus are freed once it
+// closes; DelMenu frees a menu that was not shown. Stale or unknown handles
+// are ignored. Interactive (devhost): ShowMenu pops the menu up at the cursor
+// and broadcasts the chosen item's command. Otherwise (the default, so test
+// programs never block) ShowMenu only records the menu.
+void HostSetMenuInteractive(bool interactive);
+// How many times ShowMenu was called, and the last menu shown as text: the
+// title, then one line per item, indented two blanks per level:
+//   "text -> command" with " [x]" appended when checked, or
+//   "text >" for a submenu, followed by the submenu's own lines.
+int HostMenuShowCount(void);
+const char* HostLastMenu(void);
+// Menus made and not yet freed (for catching leaks).
+int HostMenuLiveCount(void);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,169 @@
+// devhost: runs a plug-in DLL the way the desktop shell does, and talks to a
+// running devhost from the command line.
+//
+//   devhost [--slit] [--style FILE] PLUGIN.dll   run the plug-in
+//   devhost [--style FILE] --send TEXT           broadcast TEXT in the running host
+//                                                ("reconfigure": reload the style)
+//   devhost --quit                               end the running host cleanly
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "CorvaneHost.h"
+
+namespace {
+
+typedef int(__cdecl* BeginPluginFn)(HINSTANCE);
+typedef int(__cdecl* BeginSlitPluginFn)(HINSTANCE, HWND);
+typedef void(__cdecl* EndPluginFn)(HINSTANCE);
+
+// Reports an error on stderr and gives the exit code to return.
+__attribute__((format(printf, 2, 3))) int fail(int code, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    fprintf(stderr, "devhost: ");
+    vfprintf(stderr, format, args);
+    fprintf(stderr, "\n");
+    va_end(args);
+    return code;
+}
+
+int usage() {
+    fprintf(stderr,
+            "usage: devhost [--slit] [--style FILE] PLUGIN.dll\n"
+            "       devhost [--style FILE] --send TEXT\n"
+            "       devhost --quit\n");
+    return 2;
+}
+
+template <typename Fn> Fn entryPoint(HMODULE module, const char* name) {
+    // Through void* because FARPROC's own signature never matches the real one.
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+HWND runningHost() { return FindWindowA(HOST_WINDOW_CLASS, DEVHOST_WINDOW_TITLE); }
+
+std::string fullPath(const char* path) {
+    char full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameA(path, sizeof full, full, NULL);
+    return n > 0 && n < sizeof full ? std::string(full, n) : std::string(path);
+}
+
+bool sendText(HWND host, ULONG_PTR kind, const std::string& text) {
+    COPYDATASTRUCT data;
+    data.dwData = kind;
+    data.cbData = DWORD(text.size() + 1);
+    data.lpData = const_cast<char*>(text.c_str());
+    return SendMessageA(host, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)) != 0;
+}
+
+int sendToHost(const char* style, const char* text) {
+    HWND host = runningHost();
+    if (!host) return fail(1, "no devhost is running");
+    if (style) {
+        if (!FileExists(style)) return fail(2, "style file not found: %s", style);
+        if (!sendText(host, HOSTCOPY_STYLE, fullPath(style)))
+            return fail(1, "the running host refused the style %s", style);
+    }
+    if (!sendText(host, HOSTCOPY_COMMAND, text)) return fail(1, "could not deliver \"%s\"", text);
+    return 0;
+}
+
+int quitHost() {
+    HWND host = runningHost();
+    if (!host) return fail(1, "no devhost is running");
+    PostMessageA(host, WM_CLOSE, 0, 0);
+    for (int waited = 0; waited < 10000; waited += 50) {
+        if (!IsWindow(host)) return 0;
+        Sleep(50);
+    }
+    return fail(1, "the running host did not end within 10 seconds");
+}
+
+BOOL WINAPI onConsoleBreak(DWORD) {
+    // Ctrl+C ends the host the clean way, so the plug-in still saves its settings.
+    HWND host = GetCorvaneWnd();
+    if (host) PostMessageA(host, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+int runPlugin(const char* pluginPath, const char* style, bool slit) {
+    if (runningHost()) return fail(2, "a devhost is already running");
+    if (style && !FileExists(style)) return fail(2, "style file not found: %s", style);
+    if (!FileExists(pluginPath)) return fail(2, "plug-in not found: %s", pluginPath);
+
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    HWND hostWindow = HostStart(instance);
+    if (!hostWindow) return fail(1, "cannot create the host window");
+    SetWindowTextA(hostWindow, DEVHOST_WINDOW_TITLE);
+    HostSetPath(NULL);
+    if (style) HostSetStyle(style);
+    HostSetMenuInteractive(true);
+
+    std::string path = fullPath(pluginPath);
+    HMODULE plugin = LoadLibraryA(path.c_str());
+    if (!plugin) {
+        DWORD error = GetLastError();
+        HostStop();
+        return fail(2, "cannot load the plug-in %s (error %lu)", path.c_str(), error);
+    }
+    auto begin = entryPoint<BeginPluginFn>(plugin, "beginPlugin");
+    auto beginSlit = entryPoint<BeginSlitPluginFn>(plugin, "beginSlitPlugin");
+    auto end = entryPoint<EndPluginFn>(plugin, "endPlugin");
+    const char* missing = !begin ? "beginPlugin" : !beginSlit ? "beginSlitPlugin" : !end ? "endPlugin" : NULL;
+    if (missing) {
+        FreeLibrary(plugin);
+        HostStop();
+        return fail(2, "not a zelk-style plug-in: missing %s", missing);
+    }
+
+    int started = slit ? beginSlit(plugin, HostCreateSlit()) : begin(plugin);
+    if (started != 0) {
+        // The plug-in may have made windows before failing; ending it cleans up.
+        end(plugin);
+        FreeLibrary(plugin);
+        HostStop();
+        return fail(1, "the plug-in failed to start (result %d)", started);
+    }
+    SetConsoleCtrlHandler(onConsoleBreak, TRUE);
+
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    end(plugin);
+    FreeLibrary(plugin);
+    HostStop();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    bool slit = false, quit = false;
+    const char* style = NULL;
+    const char* send = NULL;
+    const char* plugin = NULL;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--slit")
+            slit = true;
+        else if (a == "--quit")
+            quit = true;
+        else if (a == "--style" && i + 1 < argc)
+            style = argv[++i];
+        else if (a == "--send" && i + 1 < argc)
+            send = argv[++i];
+        else if (a.size() > 1 && a[0] == '-')
+            return usage();
+        else if (!plugin)
+            plugin = argv[i];
+        else
+            return usage();
+    }
+    if (quit) return (send || plugin || slit || style) ? usage() : quitHost();
+    if (send) return (plugin || slit) ? usage() : sendToHost(style, send);
+    if (!plugin) return usage();
+    return runPlugin(plugin, style, slit);
+}
