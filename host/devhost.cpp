@@ -105,6 +105,8 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
     if (!plugin) {
         DWORD error = GetLastError();
         HostStop();
+        if (error == ERROR_BAD_EXE_FORMAT)
+            return fail(2, "cannot load the plug-in %s: not a 32-bit Windows DLL", path.c_str());
         return fail(2, "cannot load the plug-in %s (error %lu)", path.c_str(), error);
     }
     auto begin = entryPoint<BeginPluginFn>(plugin, "beginPlugin");

@@ -255,4 +255,22 @@ TEST_F(RcFiles, ExternalRewritesAreSeen) {
     EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 0);
 }
 
+TEST_F(RcFiles, UnchangedFilesAreNotReadAgain) {
+    // The plug-in reads a hundred keys one call at a time: an unchanged file
+    // is parsed once. Shown here by locking the file after the first read.
+    std::string path = folder.file("locked.rc");
+    std::string bytes;
+    for (int i = 0; i < 50; ++i) bytes += "key" + std::to_string(i) + ": " + std::to_string(i * 3) + "\r\n";
+    writeBytes(path, bytes);
+    setWriteTime(path, yearStart(2020));
+    EXPECT_EQ(ReadInt(path.c_str(), "key7:", -1), 21);
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(ReadInt(path.c_str(), ("key" + std::to_string(i) + ":").c_str(), -1), i * 3);
+    WriteBool(path.c_str(), "key1:", true); // cannot read it: leaves it alone
+    CloseHandle(lock);
+    EXPECT_EQ(readBytes(path), bytes);
+}
+
 } // namespace
