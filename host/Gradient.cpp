@@ -14,7 +14,9 @@ struct Rgb {
     int r, g, b;
 };
 
-Rgb split(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
+Rgb split(COLORREF c) {
+    return {GetRValue(c), GetGValue(c), GetBValue(c)};
+}
 
 // from + (to - from) * num / den per channel, rounded toward zero like the
 // integer arithmetic plug-ins use to predict the colours.
@@ -23,30 +25,44 @@ Rgb mix(Rgb from, Rgb to, int64_t num, int64_t den) {
             int(from.b + (to.b - from.b) * num / den)};
 }
 
-Rgb lighter(Rgb c) { return {c.r + (255 - c.r) * 2 / 5, c.g + (255 - c.g) * 2 / 5, c.b + (255 - c.b) * 2 / 5}; }
-Rgb darker(Rgb c) { return {c.r * 3 / 5, c.g * 3 / 5, c.b * 3 / 5}; }
-Rgb interlaceShade(Rgb c) { return {c.r * 7 / 8, c.g * 7 / 8, c.b * 7 / 8}; }
+Rgb lighter(Rgb c) {
+    return {c.r + (255 - c.r) * 2 / 5, c.g + (255 - c.g) * 2 / 5, c.b + (255 - c.b) * 2 / 5};
+}
+Rgb darker(Rgb c) {
+    return {c.r * 3 / 5, c.g * 3 / 5, c.b * 3 / 5};
+}
+Rgb interlaceShade(Rgb c) {
+    return {c.r * 7 / 8, c.g * 7 / 8, c.b * 7 / 8};
+}
 
-uint32_t pixel(Rgb c) { return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b); }
+uint32_t pixel(Rgb c) {
+    return uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | uint32_t(c.b);
+}
 
 // Colour of the item's pixel (x, y) of an item w x h (both at least 1).
 class Shader {
-public:
+  public:
     Shader(int type, COLORREF from, COLORREF to, int64_t w, int64_t h)
         : type_(type), from_(split(from)), to_(split(to)), w_(w), h_(h) {}
 
     Rgb at(int64_t x, int64_t y) const {
         switch (type_) {
-        case 0: return from_;
-        case 1: return linear(x, 0);
-        case 2: return linear(0, y);
-        case 3: return linear(x, y);
-        case 4: return linear(x, h_ - 1 - y);
-        default: return centred(x, y);
+        case 0:
+            return from_;
+        case 1:
+            return linear(x, 0);
+        case 2:
+            return linear(0, y);
+        case 3:
+            return linear(x, y);
+        case 4:
+            return linear(x, h_ - 1 - y);
+        default:
+            return centred(x, y);
         }
     }
 
-private:
+  private:
     // Along x, along y, or (both given) along the diagonal from (0,0) to (w-1,h-1).
     Rgb linear(int64_t x, int64_t y) const {
         int64_t wx = w_ - 1, hy = h_ - 1;
@@ -62,10 +78,18 @@ private:
         double dy = ry > 0 ? std::fabs(y - ry) / ry : 0.0;
         double t; // 0 in the middle, 1 at the outside
         switch (type_) {
-        case 5: t = dx < dy ? dx : dy; break;                   // pipecross
-        case 6: t = std::sqrt((dx * dx + dy * dy) / 2); break;  // elliptic
-        case 7: t = dx > dy ? dx : dy; break;                   // rectangle
-        default: t = (dx + dy) / 2; break;                      // pyramid and unknown types
+        case 5:
+            t = dx < dy ? dx : dy;
+            break; // pipecross
+        case 6:
+            t = std::sqrt((dx * dx + dy * dy) / 2);
+            break; // elliptic
+        case 7:
+            t = dx > dy ? dx : dy;
+            break; // rectangle
+        default:
+            t = (dx + dy) / 2;
+            break; // pyramid and unknown types
         }
         if (t > 1) t = 1;
         const int64_t scale = 1 << 16;
@@ -113,7 +137,7 @@ extern "C" void __cdecl MakeGradient(HDC dc, RECT rect, int type, COLORREF from,
                 // Distance of the pixel from each edge of the bevel's frame.
                 int64_t left = x - inset, top = y - inset;
                 int64_t right = w - 1 - inset - x, bottom = h - 1 - inset - y;
-                int64_t nearLight = left < top ? left : top;      // top or left line
+                int64_t nearLight = left < top ? left : top;        // top or left line
                 int64_t nearDark = right < bottom ? right : bottom; // bottom or right line
                 bool inFrame = left >= 0 && top >= 0 && right >= 0 && bottom >= 0;
                 // Bottom and right lines are drawn last, so they own the corners they share.

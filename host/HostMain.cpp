@@ -159,9 +159,13 @@ void HostBroadcast(const char* text) {
     deliver(HOSTMSG_BROADCAST, reinterpret_cast<LPARAM>(copy.c_str()));
 }
 
-void HostReconfigure(void) { deliver(HOSTMSG_RECONFIGURE, 0); }
+void HostReconfigure(void) {
+    deliver(HOSTMSG_RECONFIGURE, 0);
+}
 
-int HostSubscriptionCount(void) { return int(subscriptions.size()); }
+int HostSubscriptionCount(void) {
+    return int(subscriptions.size());
+}
 HWND HostSubscriptionWindow(int index) {
     return index >= 0 && index < HostSubscriptionCount() ? subscriptions[index].window : NULL;
 }
@@ -169,7 +173,9 @@ UINT HostSubscriptionMessage(int index) {
     return index >= 0 && index < HostSubscriptionCount() ? subscriptions[index].message : 0;
 }
 
-int HostStickyCount(void) { return int(stickyWindows.size()); }
+int HostStickyCount(void) {
+    return int(stickyWindows.size());
+}
 HWND HostStickyWindow(int index) {
     return index >= 0 && index < HostStickyCount() ? stickyWindows[index] : NULL;
 }
@@ -181,7 +187,9 @@ void HostClearRecords(void) {
 
 // ---- exported to plug-ins ----
 
-HWND __cdecl GetCorvaneWnd(void) { return mainWindow; }
+HWND __cdecl GetCorvaneWnd(void) {
+    return mainWindow;
+}
 
 char* __cdecl GetCorvanePath(char* buffer, int size) {
     if (!buffer || size <= 0) return buffer;

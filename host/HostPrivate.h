@@ -9,8 +9,12 @@
 
 namespace host {
 
-inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Case-insensitive (ASCII) equality of two byte ranges.
 inline bool equalsNoCase(std::string_view a, std::string_view b) {
@@ -21,8 +25,10 @@ inline bool equalsNoCase(std::string_view a, std::string_view b) {
 }
 
 inline std::string_view trimBlanks(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 

@@ -35,7 +35,9 @@ Menu* find(HostMenu handle) {
     return nullptr;
 }
 
-Menu* find(int id) { return find(reinterpret_cast<HostMenu>(intptr_t(id))); }
+Menu* find(int id) {
+    return find(reinterpret_cast<HostMenu>(intptr_t(id)));
+}
 
 // Frees a menu and its submenus, and removes it from its parent.
 void freeMenu(int id) {
@@ -51,7 +53,8 @@ void freeMenu(int id) {
     menus.erase(std::remove_if(menus.begin(), menus.end(),
                                [id](const std::unique_ptr<Menu>& m) { return m->id == id; }),
                 menus.end());
-    for (int child : children) freeMenu(child);
+    for (int child : children)
+        freeMenu(child);
 }
 
 void describe(const Menu& menu, int depth, std::string& out) {
@@ -111,10 +114,18 @@ void host::resetMenus() {
 
 extern "C" {
 
-void HostSetMenuInteractive(bool on) { interactive = on; }
-int HostMenuShowCount(void) { return showCount; }
-const char* HostLastMenu(void) { return lastMenu.c_str(); }
-int HostMenuLiveCount(void) { return int(menus.size()); }
+void HostSetMenuInteractive(bool on) {
+    interactive = on;
+}
+int HostMenuShowCount(void) {
+    return showCount;
+}
+const char* HostLastMenu(void) {
+    return lastMenu.c_str();
+}
+int HostMenuLiveCount(void) {
+    return int(menus.size());
+}
 
 HostMenu __cdecl MakeMenu(const char* title) {
     auto menu = std::make_unique<Menu>();

@@ -10,7 +10,7 @@ namespace {
 
 // One "key: value" line of a file; offsets into RcFile::bytes.
 struct RcLine {
-    size_t keyBegin, keyEnd; // the key, its colon included
+    size_t keyBegin, keyEnd;     // the key, its colon included
     size_t valueBegin, valueEnd; // trimmed value
 };
 
@@ -33,7 +33,9 @@ const ULONGLONG trustAfter = 2 * 10000000ull; // two seconds
 std::vector<std::unique_ptr<RcFile>> cache; // most recently used first
 char stringBuffer[4096];
 
-ULONGLONG asNumber(FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+ULONGLONG asNumber(FILETIME t) {
+    return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
 
 ULONGLONG now() {
     FILETIME t;
@@ -46,11 +48,13 @@ void parseLines(RcFile& file) {
     size_t i = 0, n = b.size();
     while (i < n) {
         size_t begin = i;
-        while (i < n && b[i] != '\n' && b[i] != '\r') ++i;
+        while (i < n && b[i] != '\n' && b[i] != '\r')
+            ++i;
         size_t end = i;
         if (i < n && b[i] == '\r' && i + 1 < n && b[i + 1] == '\n') ++i;
         if (i < n) ++i;
-        while (begin < end && host::isBlank(b[begin])) ++begin;
+        while (begin < end && host::isBlank(b[begin]))
+            ++begin;
         const void* found = memchr(b.data() + begin, ':', end - begin);
         if (!found) continue;
         size_t colon = size_t(static_cast<const char*>(found) - b.data());
@@ -58,7 +62,8 @@ void parseLines(RcFile& file) {
         line.keyBegin = begin;
         line.keyEnd = colon + 1;
         line.valueBegin = line.keyEnd;
-        while (line.valueBegin < end && host::isBlank(b[line.valueBegin])) ++line.valueBegin;
+        while (line.valueBegin < end && host::isBlank(b[line.valueBegin]))
+            ++line.valueBegin;
         line.valueEnd = end;
         while (line.valueEnd > line.valueBegin && host::isBlank(b[line.valueEnd - 1]))
             --line.valueEnd;
@@ -75,11 +80,12 @@ ReadResult readFile(const char* path, std::string& bytes) {
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &info)) {
         DWORD e = GetLastError();
         return (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) ? ReadResult::missing
-                                                                         : ReadResult::failed;
+                                                                        : ReadResult::failed;
     }
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ReadResult::failed;
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE) return ReadResult::failed;
     char chunk[65536];
     DWORD got = 0;
@@ -151,8 +157,8 @@ bool lookUp(const char* path, const char* key, std::string_view& value) {
     if (!file) return false;
     const RcLine* line = findLine(*file, key);
     if (!line) return false;
-    value = std::string_view(file->bytes.data() + line->valueBegin,
-                             line->valueEnd - line->valueBegin);
+    value =
+        std::string_view(file->bytes.data() + line->valueBegin, line->valueEnd - line->valueBegin);
     return true;
 }
 

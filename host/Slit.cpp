@@ -70,7 +70,9 @@ LRESULT CALLBACK slitProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 } // namespace
 
-void host::destroySlit() { HostDestroySlit(); }
+void host::destroySlit() {
+    HostDestroySlit();
+}
 
 extern "C" {
 
@@ -98,7 +100,9 @@ void HostDestroySlit(void) {
     docked.clear();
 }
 
-int HostSlitCount(void) { return int(docked.size()); }
+int HostSlitCount(void) {
+    return int(docked.size());
+}
 HWND HostSlitWindow(int index) {
     return index >= 0 && index < HostSlitCount() ? docked[index] : NULL;
 }

@@ -8,12 +8,14 @@ namespace {
 const size_t tokenBufferSize = 4096;
 
 const char* skipBlanks(const char* p) {
-    while (host::isBlank(*p)) ++p;
+    while (host::isBlank(*p))
+        ++p;
     return p;
 }
 
 const char* skipWord(const char* p) {
-    while (*p && !host::isBlank(*p)) ++p;
+    while (*p && !host::isBlank(*p))
+        ++p;
     return p;
 }
 
@@ -24,12 +26,10 @@ struct Word {
 };
 
 const Word words[] = {
-    {"flat", 0, 0},          {"raised", 0, 1},     {"sunken", 0, 2},
-    {"bevel1", 1, 1},        {"bevel2", 1, 2},     {"solid", 2, 0},
-    {"horizontal", 2, 1},    {"vertical", 2, 2},   {"diagonal", 2, 3},
-    {"crossdiagonal", 2, 4}, {"pipecross", 2, 5},  {"elliptic", 2, 6},
-    {"rectangle", 2, 7},     {"pyramid", 2, 8},    {"interlaced", 3, 1},
-    {"gradient", 4, 0},
+    {"flat", 0, 0},      {"raised", 0, 1},        {"sunken", 0, 2},     {"bevel1", 1, 1},
+    {"bevel2", 1, 2},    {"solid", 2, 0},         {"horizontal", 2, 1}, {"vertical", 2, 2},
+    {"diagonal", 2, 3},  {"crossdiagonal", 2, 4}, {"pipecross", 2, 5},  {"elliptic", 2, 6},
+    {"rectangle", 2, 7}, {"pyramid", 2, 8},       {"interlaced", 3, 1}, {"gradient", 4, 0},
 };
 
 } // namespace
@@ -41,7 +41,8 @@ bool __cdecl IsInString(const char* text, const char* fragment) {
     size_t n = strlen(fragment);
     for (const char* p = text;; ++p) {
         size_t i = 0;
-        while (i < n && p[i] && host::asciiLower(p[i]) == host::asciiLower(fragment[i])) ++i;
+        while (i < n && p[i] && host::asciiLower(p[i]) == host::asciiLower(fragment[i]))
+            ++i;
         if (i == n) return true;
         if (!*p) return false;
     }

@@ -29,10 +29,9 @@ __attribute__((format(printf, 2, 3))) int fail(int code, const char* format, ...
 }
 
 int usage() {
-    fprintf(stderr,
-            "usage: devhost [--slit] [--style FILE] PLUGIN.dll\n"
-            "       devhost [--style FILE] --send TEXT\n"
-            "       devhost --quit\n");
+    fprintf(stderr, "usage: devhost [--slit] [--style FILE] PLUGIN.dll\n"
+                    "       devhost [--style FILE] --send TEXT\n"
+                    "       devhost --quit\n");
     return 2;
 }
 
@@ -41,7 +40,9 @@ template <typename Fn> Fn entryPoint(HMODULE module, const char* name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-HWND runningHost() { return FindWindowA(HOST_WINDOW_CLASS, DEVHOST_WINDOW_TITLE); }
+HWND runningHost() {
+    return FindWindowA(HOST_WINDOW_CLASS, DEVHOST_WINDOW_TITLE);
+}
 
 std::string fullPath(const char* path) {
     char full[MAX_PATH * 2];
@@ -112,7 +113,10 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
     auto begin = entryPoint<BeginPluginFn>(plugin, "beginPlugin");
     auto beginSlit = entryPoint<BeginSlitPluginFn>(plugin, "beginSlitPlugin");
     auto end = entryPoint<EndPluginFn>(plugin, "endPlugin");
-    const char* missing = !begin ? "beginPlugin" : !beginSlit ? "beginSlitPlugin" : !end ? "endPlugin" : NULL;
+    const char* missing = !begin       ? "beginPlugin"
+                          : !beginSlit ? "beginSlitPlugin"
+                          : !end       ? "endPlugin"
+                                       : NULL;
     if (missing) {
         FreeLibrary(plugin);
         HostStop();

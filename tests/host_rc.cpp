@@ -14,8 +14,10 @@ enum Kind { Int, Bool, Color, String };
 std::string read(Kind kind, const char* path, const char* key, const char* def) {
     char text[32];
     switch (kind) {
-    case Int: return std::to_string(ReadInt(path, key, atoi(def)));
-    case Bool: return ReadBool(path, key, strcmp(def, "true") == 0) ? "true" : "false";
+    case Int:
+        return std::to_string(ReadInt(path, key, atoi(def)));
+    case Bool:
+        return ReadBool(path, key, strcmp(def, "true") == 0) ? "true" : "false";
     case Color: {
         COLORREF c = ReadColor(path, key, def);
         snprintf(text, sizeof text, "#%02x%02x%02x", GetRValue(c), GetGValue(c), GetBValue(c));
@@ -29,29 +31,28 @@ std::string read(Kind kind, const char* path, const char* key, const char* def) 
     return "";
 }
 
-const char* const sample =
-    "  toolbar.color:   #204080  \r\n"
-    "Toolbar.ColorTo: #f80\n"
-    "number: 42\r"
-    "negative: -17\n"
-    "plus: +5\n"
-    "bad: 12abc\n"
-    "sign only: -\n"
-    "huge: 99999999999\n"
-    "lowest: -2147483648\n"
-    "empty:\n"
-    "flag: TRUE\n"
-    "off: False\n"
-    "maybe: yes\n"
-    "dup: first\n"
-    "DUP: second\n"
-    "nocolon value\n"
-    "path: C:\\dir\\file.txt\n"
-    "toolbar: raised gradient vertical\n"
-    "badcolor: #12345g\n"
-    "short hex: #ABC\n"
-    "tabbed:\t\tvalue with  inner  blanks\t \n"
-    "last: no line break";
+const char* const sample = "  toolbar.color:   #204080  \r\n"
+                           "Toolbar.ColorTo: #f80\n"
+                           "number: 42\r"
+                           "negative: -17\n"
+                           "plus: +5\n"
+                           "bad: 12abc\n"
+                           "sign only: -\n"
+                           "huge: 99999999999\n"
+                           "lowest: -2147483648\n"
+                           "empty:\n"
+                           "flag: TRUE\n"
+                           "off: False\n"
+                           "maybe: yes\n"
+                           "dup: first\n"
+                           "DUP: second\n"
+                           "nocolon value\n"
+                           "path: C:\\dir\\file.txt\n"
+                           "toolbar: raised gradient vertical\n"
+                           "badcolor: #12345g\n"
+                           "short hex: #ABC\n"
+                           "tabbed:\t\tvalue with  inner  blanks\t \n"
+                           "last: no line break";
 
 struct ReadCase {
     Kind kind;
@@ -61,13 +62,13 @@ struct ReadCase {
 };
 
 const ReadCase readCases[] = {
-    {Color, "toolbar.color:", "#000000", "#204080"}, // leading/trailing blanks, CR LF
+    {Color, "toolbar.color:", "#000000", "#204080"},   // leading/trailing blanks, CR LF
     {Color, "TOOLBAR.COLORTO:", "#000000", "#ff8800"}, // key case; #rgb expanded
     {Color, "short hex:", "#000000", "#aabbcc"},
-    {Color, "badcolor:", "#0f0", "#00ff00"},        // bad value: the default is parsed
-    {Color, "badcolor:", "green", "#000000"},       // unparsable default: black
+    {Color, "badcolor:", "#0f0", "#00ff00"},  // bad value: the default is parsed
+    {Color, "badcolor:", "green", "#000000"}, // unparsable default: black
     {Color, "absent:", " #102030 ", "#102030"},
-    {Int, "number:", "7", "42"},                    // line ended by a lone CR
+    {Int, "number:", "7", "42"}, // line ended by a lone CR
     {Int, "negative:", "7", "-17"},
     {Int, "plus:", "7", "5"},
     {Int, "lowest:", "7", "-2147483648"},
@@ -75,39 +76,35 @@ const ReadCase readCases[] = {
     {Int, "sign only:", "7", "7"},
     {Int, "huge:", "7", "7"},
     {Int, "empty:", "7", "7"},
-    {Int, "number", "7", "7"},                      // the colon is part of the key
+    {Int, "number", "7", "7"}, // the colon is part of the key
     {Int, "toolbar.color:", "7", "7"},
     {Bool, "flag:", "false", "true"},
     {Bool, "off:", "true", "false"},
     {Bool, "maybe:", "true", "true"},
     {Bool, "maybe:", "false", "false"},
     {Bool, "absent:", "true", "true"},
-    {String, "dup:", "x", "first"},                 // the first matching line wins
+    {String, "dup:", "x", "first"}, // the first matching line wins
     {String, "nocolon:", "x", "x"},
     {String, "nocolon value", "x", "x"},
-    {String, "path:", "x", "C:\\dir\\file.txt"},    // colons inside the value
+    {String, "path:", "x", "C:\\dir\\file.txt"},           // colons inside the value
     {String, "toolbar:", "x", "raised gradient vertical"}, // not a prefix of toolbar.color:
     {String, "tabbed:", "x", "value with  inner  blanks"},
     {String, "last:", "x", "no line break"},
-    {String, "empty:", "x", ""},                    // present but empty is not absent
+    {String, "empty:", "x", ""}, // present but empty is not absent
     {String, "absent:", "x", "x"},
     {String, "absent:", nullptr, "<null>"},
 };
 
 class RcFiles : public testing::Test {
-protected:
+  protected:
     ScratchFolder folder;
 };
 
 TEST_F(RcFiles, ReadersFollowTheRcSyntax) {
     std::string path = folder.file("sample.rc");
     writeBytes(path, sample);
-    for (const ReadCase& c : readCases) {
-        std::string def = c.def ? c.def : "0";
-        std::string got = c.kind == String ? read(c.kind, path.c_str(), c.key, c.def)
-                                           : read(c.kind, path.c_str(), c.key, def.c_str());
-        EXPECT_EQ(got, c.expected) << "key \"" << c.key << "\"";
-    }
+    for (const ReadCase& c : readCases)
+        EXPECT_EQ(read(c.kind, path.c_str(), c.key, c.def), c.expected) << "key " << c.key;
 }
 
 TEST_F(RcFiles, BadPathsAndKeysGiveTheDefault) {
@@ -123,6 +120,11 @@ TEST_F(RcFiles, BadPathsAndKeysGiveTheDefault) {
     }
     EXPECT_EQ(ReadInt(good.c_str(), nullptr, 9), 9);
     EXPECT_EQ(ReadInt(good.c_str(), "k:", 9), 5);
+    WriteBool(folder.path().c_str(), "k:", true);
+    WriteBool(good.c_str(), nullptr, true);
+    WriteBool(nullptr, "k:", true);
+    EXPECT_TRUE(GetFileAttributesA(folder.path().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(readBytes(good), "k: 5\n");
 }
 
 TEST_F(RcFiles, HostileContentIsReadSafely) {
@@ -162,14 +164,15 @@ struct WriteCase {
 #define BYTES(s) s, sizeof(s) - 1
 const WriteCase writeCases[] = {
     {"replace keeps CR LF and other bytes",
-     BYTES("a: 1\r\nzelk.alwaysOnTop: false\r\n\xff\xfe junk\r\nb: 2\r\n"), "zelk.alwaysOnTop:", true,
-     BYTES("a: 1\r\nzelk.alwaysOnTop: true\r\n\xff\xfe junk\r\nb: 2\r\n")},
-    {"key case and blanks around the value kept", BYTES("ZELK.X:   false  \nnext: 1"), "zelk.x:",
-     true, BYTES("ZELK.X:   true  \nnext: 1")},
+     BYTES("a: 1\r\nzelk.alwaysOnTop: false\r\n\xff\xfe junk\r\nb: 2\r\n"), "zelk.alwaysOnTop:",
+     true, BYTES("a: 1\r\nzelk.alwaysOnTop: true\r\n\xff\xfe junk\r\nb: 2\r\n")},
+    {"key case and blanks around the value kept", BYTES("ZELK.X:   false  \nnext: 1"),
+     "zelk.x:", true, BYTES("ZELK.X:   true  \nnext: 1")},
     {"only the first matching line", BYTES("k: true\nk: true\n"), "k:", false,
      BYTES("k: false\nk: true\n")},
     {"empty value", BYTES("k:\n"), "k:", true, BYTES("k: true\n")},
-    {"NUL bytes elsewhere survive", BYTES("a\0b\nk: false\n"), "k:", true, BYTES("a\0b\nk: true\n")},
+    {"NUL bytes elsewhere survive", BYTES("a\0b\nk: false\n"), "k:", true,
+     BYTES("a\0b\nk: true\n")},
     {"append", BYTES("a: 1\n"), "k:", true, BYTES("a: 1\nk: true\n")},
     {"append after a last line without a break", BYTES("a: 1"), "k:", false,
      BYTES("a: 1\nk: false\n")},
@@ -196,16 +199,6 @@ TEST_F(RcFiles, WriteBoolChangesOnlyTheValue) {
     }
 }
 
-TEST_F(RcFiles, WriteBoolLeavesFoldersAndNullArgumentsAlone) {
-    WriteBool(folder.path().c_str(), "k:", true);
-    DWORD attributes = GetFileAttributesA(folder.path().c_str());
-    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
-    std::string path = folder.file("null.rc");
-    WriteBool(path.c_str(), nullptr, true);
-    WriteBool(nullptr, "k:", true);
-    EXPECT_EQ(readBytes(path), "<missing>");
-}
-
 FILETIME yearStart(int year) {
     SYSTEMTIME st = {};
     st.wYear = WORD(year);
@@ -217,40 +210,35 @@ FILETIME yearStart(int year) {
 }
 
 void setWriteTime(const std::string& path, FILETIME ft) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                           0, NULL);
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, NULL,
+                           OPEN_EXISTING, 0, NULL);
     SetFileTime(h, NULL, NULL, &ft);
     CloseHandle(h);
 }
 
 TEST_F(RcFiles, ExternalRewritesAreSeen) {
     std::string path = folder.file("cache.rc");
-    writeBytes(path, "k: 11\n");
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 11);
-    writeBytes(path, "k: 22\n"); // same size, written at once
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 22);
-    writeBytes(path, "k: 333\n");
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 333);
-
-    // A file system with a coarse clock: two quick writes, same size, same time.
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    writeBytes(path, "k: 123\n");
-    setWriteTime(path, now);
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 123);
-    writeBytes(path, "k: 456\n");
-    setWriteTime(path, now);
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 456);
-
-    // An old file (its cached copy fully trusted) whose time then changes.
-    writeBytes(path, "k: 44\n");
-    setWriteTime(path, yearStart(2020));
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 44);
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 44);
-    writeBytes(path, "k: 55\n");
-    setWriteTime(path, yearStart(2021));
-    EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 55);
-
+    enum Time { AsWritten, Now, Year2020, Year2021 };
+    struct Step {
+        const char* content;
+        Time time;
+        int expected;
+    } const steps[] = {
+        {"k: 11\n", AsWritten, 11},   {"k: 22\n", AsWritten, 22}, // same size, at once
+        {"k: 333\n", AsWritten, 333}, {"k: 123\n", Now, 123},
+        {"k: 456\n", Now, 456}, // a coarse clock: same size and time
+        {"k: 44\n", Year2020, 44},    {"k: 55\n", Year2021, 55}, // an old file's time changes
+    };
+    for (const Step& step : steps) {
+        writeBytes(path, step.content);
+        if (step.time != AsWritten)
+            setWriteTime(path,
+                         step.time == Now ? now : yearStart(step.time == Year2020 ? 2020 : 2021));
+        EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), step.expected);
+        EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), step.expected);
+    }
     DeleteFileA(path.c_str());
     EXPECT_EQ(ReadInt(path.c_str(), "k:", 0), 0);
 }
@@ -260,7 +248,8 @@ TEST_F(RcFiles, UnchangedFilesAreNotReadAgain) {
     // is parsed once. Shown here by locking the file after the first read.
     std::string path = folder.file("locked.rc");
     std::string bytes;
-    for (int i = 0; i < 50; ++i) bytes += "key" + std::to_string(i) + ": " + std::to_string(i * 3) + "\r\n";
+    for (int i = 0; i < 50; ++i)
+        bytes += "key" + std::to_string(i) + ": " + std::to_string(i * 3) + "\r\n";
     writeBytes(path, bytes);
     setWriteTime(path, yearStart(2020));
     EXPECT_EQ(ReadInt(path.c_str(), "key7:", -1), 21);

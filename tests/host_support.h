@@ -7,7 +7,7 @@
 
 // A fresh folder under the temporary directory, removed with its files.
 class ScratchFolder {
-public:
+  public:
     ScratchFolder() {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
@@ -35,7 +35,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "\\" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -48,12 +48,14 @@ inline void writeBytes(const std::string& path, const std::string& bytes) {
 }
 
 inline std::string readBytes(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE) return "<missing>";
     std::string bytes;
     char chunk[4096];
     DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, NULL) && got) bytes.append(chunk, got);
+    while (ReadFile(h, chunk, sizeof chunk, &got, NULL) && got)
+        bytes.append(chunk, got);
     CloseHandle(h);
     return bytes;
 }
