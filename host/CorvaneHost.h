@@ -73,7 +73,8 @@ HWND HostSlitWindow(int index);
 // Menus. ShowMenu takes the menu: it and its submenus are freed once it
 // closes; DelMenu frees a menu that was not shown. Stale or unknown handles
 // are ignored. Interactive (devhost): ShowMenu pops the menu up at the cursor
-// and broadcasts the chosen item's command. Otherwise (the default, so test
+// and posts the chosen item's command to the host window, which broadcasts it
+// once the plug-in's call has returned. Otherwise (the default, so that test
 // programs never block) ShowMenu only records the menu.
 void HostSetMenuInteractive(bool interactive);
 // How many times ShowMenu was called, and the last menu shown as text: the

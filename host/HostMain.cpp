@@ -91,6 +91,12 @@ LRESULT CALLBACK hostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case HOSTMSG_UNREGISTER:
         unsubscribe(reinterpret_cast<HWND>(wParam), reinterpret_cast<const UINT*>(lParam));
         return 0;
+    case host::menuCommandMessage: {
+        std::string* command = reinterpret_cast<std::string*>(lParam);
+        if (command) HostBroadcast(command->c_str());
+        delete command;
+        return 0;
+    }
     case WM_COPYDATA:
         return onCopyData(reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case WM_CLOSE:

@@ -46,6 +46,10 @@ std::string exeDirectory();
 // Forgets the cached copy of an rc file (after writing it).
 void forgetRcFile(const char* path);
 
+// Posted to the host window with a heap-allocated std::string of a menu
+// command; the window broadcasts it and frees the string.
+const UINT menuCommandMessage = WM_APP + 1;
+
 // Frees every menu; called when the host stops.
 void resetMenus();
 

@@ -167,7 +167,10 @@ void __cdecl ShowMenu(HostMenu handle) {
     describe(*menu, 0, lastMenu);
     std::string command = interactive ? track(*menu) : std::string();
     freeMenu(menu->id);
-    if (!command.empty()) HostBroadcast(command.c_str());
+    // The command runs after ShowMenu has returned, never inside the plug-in's call.
+    if (!command.empty())
+        PostMessageA(GetCorvaneWnd(), host::menuCommandMessage, 0,
+                     reinterpret_cast<LPARAM>(new std::string(command)));
 }
 
 void __cdecl DelMenu(HostMenu handle) {
