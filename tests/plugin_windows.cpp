@@ -1,0 +1,362 @@
+// The plug-in's windows, actions, commands and entry points, on real windows
+// under Wine: the test program is the shell, messages are real messages.
+#include <gtest/gtest.h>
+
+#include "CorvaneHost.h"
+#include "TestSupport.h"
+#include "core/EntryPoints.h"
+#include "core/HostBinding.h"
+#include "core/PluginInstance.h"
+#include "data/ItemList.h"
+#include "ui/Commands.h"
+#include "ui/PluginWindows.h"
+
+using namespace test;
+using Entries = std::vector<std::pair<std::string, int>>;
+
+namespace {
+
+class WindowTest : public testing::Test {
+protected:
+    void SetUp() override { UseStyle("flat.style"); }
+    void TearDown() override {
+        Stop();
+        RemoveSettingsFiles();
+    }
+    PluginInstance& P() { return *ThePlugin; }
+    // Position of a child relative to the main window's client area.
+    RECT ChildRect(HWND child) {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(HWND_DESKTOP, P().mainWindow, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    ListItem* Entry(int i) {
+        ListItem* item = ListHead;
+        while (item && i--) item = item->next;
+        return item;
+    }
+    std::string File() { return ReadFileText(SettingsPath()); }
+    void Broadcast(const char* text) {
+        HostBroadcast(text);
+        PumpMessages();
+    }
+};
+
+bool SameRect(const RECT& r, int x, int y, int w, int h) {
+    return r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
+}
+
+} // namespace
+
+TEST_F(WindowTest, GeometryFollowsTheEntryCount) {
+    for (int n : {0, 1, 3}) {
+        Stop();
+        ASSERT_TRUE(Start(SettingsText(Entries(n, {"entry", 0}))));
+        RECT main;
+        GetWindowRect(P().mainWindow, &main);
+        EXPECT_TRUE(SameRect(main, 10, 10, 100, 15 * n + 30)) << n;
+        EXPECT_TRUE(IsWindowVisible(P().mainWindow));
+        EXPECT_FALSE(IsWindowVisible(P().editControl));
+        EXPECT_TRUE(SameRect(ChildRect(P().editControl), 5, 5, 90, 12));
+        EXPECT_TRUE(SameRect(ChildRect(P().addButton), 5, 15 * n + 12, 90, 15)) << n;
+        ASSERT_EQ(CountListedItems(), n);
+        for (int i = 0; i < n; ++i) {
+            EXPECT_TRUE(SameRect(ChildRect(Entry(i)->doneBox), 5, 15 * i + 10, 10, 10));
+            EXPECT_TRUE(SameRect(ChildRect(Entry(i)->label), 20, 15 * i + 8, 75, 15));
+            EXPECT_EQ(Entry(i)->labelTop, 15 * i + 8);
+        }
+        LONG ex = GetWindowLongA(P().mainWindow, GWL_EXSTYLE);
+        EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+        EXPECT_TRUE(ex & WS_EX_TOPMOST);
+        EXPECT_FALSE(ex & WS_EX_LAYERED);
+        EXPECT_EQ(GetWindowLongA(P().addButton, GWL_STYLE) & 0xFFFF00FF, 0x50000080);
+    }
+}
+
+TEST_F(WindowTest, SubscriptionsInOrder) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 1}})));
+    std::vector<HWND> expected = {Entry(0)->label, Entry(0)->doneBox, Entry(1)->label,
+                                  Entry(1)->doneBox, P().editControl, P().mainWindow,
+                                  P().addButton};
+    ASSERT_EQ(HostStickyCount(), 7);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(HostStickyWindow(i), expected[i]) << i;
+    ASSERT_EQ(HostSubscriptionCount(), 14);
+    for (int i = 0; i < 14; ++i) {
+        EXPECT_EQ(HostSubscriptionWindow(i), expected[i / 2]) << i;
+        EXPECT_EQ(HostSubscriptionMessage(i), i % 2 ? HOSTMSG_BROADCAST : HOSTMSG_RECONFIGURE);
+    }
+    Stop();
+    EXPECT_EQ(HostSubscriptionCount(), 0) << "every window unsubscribed at the end";
+}
+
+TEST_F(WindowTest, AddDeleteAndTick) {
+    ASSERT_TRUE(Start(SettingsText({{"one", 0}, {"two", 0}, {"three", 0}})));
+    const std::string before = File();
+
+    SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(Entry(1)->done, 1);
+    SendMessageA(Entry(2)->doneBox, WM_LBUTTONUP, 0, 0);
+    SendMessageA(Entry(2)->doneBox, WM_MBUTTONUP, 0, 0);
+    EXPECT_EQ(Entry(2)->done, 0);
+    EXPECT_EQ(File(), before) << "ticks stay in memory";
+
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(ListedEntries(), (Entries{{"one", 0}, {"two", 1}, {"three", 0}, {"New Item", 0}}));
+    EXPECT_EQ(File(), SettingsText({{"one", 0}, {"two", 1}, {"three", 0}, {"New Item", 0}}));
+    RECT main;
+    GetWindowRect(P().mainWindow, &main);
+    EXPECT_EQ(main.bottom - main.top, 90);
+
+    SendMessageA(Entry(1)->label, WM_RBUTTONUP, 0, 0);
+    EXPECT_EQ(ItemCount, 4) << "a plain right click does nothing";
+    SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
+    EXPECT_EQ(File(), SettingsText({{"one", 0}, {"three", 0}, {"New Item", 0}}));
+    EXPECT_EQ(ItemCount, 3);
+    EXPECT_EQ(ListTail, Entry(2));
+}
+
+TEST_F(WindowTest, AFiftyFirstEntryIsRefused) {
+    ASSERT_TRUE(Start(SettingsText(Entries(50, {"full", 0}))));
+    const std::string before = File();
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(ItemCount, 50);
+    EXPECT_EQ(CountListedItems(), 50);
+    EXPECT_EQ(File(), before);
+}
+
+TEST_F(WindowTest, EditInPlace) {
+    ASSERT_TRUE(Start(SettingsText({{"one", 0}, {"two", 0}})));
+    HWND label = Entry(1)->label;
+    SendMessageA(label, WM_LBUTTONDBLCLK, 0, 0);
+    PumpMessages();
+    EXPECT_TRUE(IsWindowVisible(P().editControl));
+    EXPECT_FALSE(IsWindowVisible(label));
+    EXPECT_EQ(EditingLabel, label);
+    EXPECT_TRUE(SameRect(ChildRect(P().editControl), 20, 23, 75, 15));
+    char text[200];
+    GetWindowTextA(P().editControl, text, sizeof text);
+    EXPECT_STREQ(text, "two");
+
+    struct Case {
+        std::string typed, stored;
+    } cases[] = {
+        {"renamed", "renamed"},
+        {std::string(150, 'y'), std::string(99, 'y')},
+        {"  padded\t", "padded"},
+        {"tab\there", "tab here"},
+        {"", "tab here"},    // nothing left: the entry keeps its text
+        {"   ", "tab here"}, // likewise
+    };
+    for (const Case& c : cases) {
+        SendMessageA(label, WM_LBUTTONDBLCLK, 0, 0);
+        SetWindowTextA(P().editControl, c.typed.c_str());
+        SendMessageA(P().editControl, WM_CHAR, VK_RETURN, 0);
+        EXPECT_EQ(std::string(Entry(1)->text), c.stored);
+        EXPECT_FALSE(IsWindowVisible(P().editControl));
+        EXPECT_TRUE(IsWindowVisible(label));
+    }
+
+    // Enter reaching the main window commits the unchanged text.
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SendMessageA(P().mainWindow, WM_CHAR, VK_RETURN, 0);
+    EXPECT_STREQ(Entry(0)->text, "one");
+    EXPECT_FALSE(IsWindowVisible(P().editControl));
+
+    // Escape cancels; a later click commits nothing of what was typed.
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "discarded");
+    SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
+    EXPECT_FALSE(IsWindowVisible(P().editControl));
+    EXPECT_TRUE(IsWindowVisible(Entry(0)->label));
+    SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0);
+    EXPECT_STREQ(Entry(0)->text, "one");
+
+    // Edits reach the file at the next rebuild.
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(File(), SettingsText({{"one", 0}, {"tab here", 0}, {"New Item", 0}}));
+}
+
+TEST_F(WindowTest, StrayMessagesChangeNothing) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    const std::string before = File();
+    DoneBoxWndProc(P().addButton, WM_LBUTTONUP, 0, 0);
+    DeleteItem(P().mainWindow);
+    DeleteItem(nullptr);
+    BeginEdit(P().addButton);
+    EXPECT_FALSE(IsWindowVisible(P().editControl));
+    SendMessageA(P().mainWindow, WM_CHAR, VK_RETURN, 0); // no edit open
+    SendMessageA(P().mainWindow, HOSTMSG_BROADCAST, 0, 0); // no text
+    EXPECT_EQ(ListedEntries(), (Entries{{"a", 0}, {"b", 0}}));
+    EXPECT_EQ(ItemCount, 2);
+    EXPECT_EQ(File(), before);
+}
+
+TEST_F(WindowTest, Commands) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    HWND main = P().mainWindow;
+
+    Broadcast("@corvanehideplugins");
+    EXPECT_FALSE(IsWindowVisible(main));
+    Broadcast("@CORVANESHOWPLUGINS");
+    EXPECT_TRUE(IsWindowVisible(main));
+
+    Broadcast("@ovletInternal AlwaysOnTop");
+    EXPECT_FALSE(P().alwaysOnTop);
+    EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_NE(File().find("zelk.alwaysOnTop: false\n"), std::string::npos);
+    Broadcast("x@ovletInternal alwaysontop ignored"); // the prefix anywhere, second token
+    EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_NE(File().find("zelk.alwaysOnTop: true\n"), std::string::npos);
+
+    Broadcast("@ovletInternal SnapWindowToEdge");
+    EXPECT_FALSE(P().snapToEdges);
+    EXPECT_NE(File().find("zelk.snapWindow: false\n"), std::string::npos);
+
+    P().alpha = 300;
+    Broadcast("@ovletInternal Transparency");
+    EXPECT_TRUE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_LAYERED);
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(main, nullptr, &alpha, &flags));
+    EXPECT_EQ(alpha, 44);
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
+    EXPECT_NE(File().find("zelk.transparency: true\r\n"), std::string::npos);
+    Broadcast("@ovletInternal Transparency");
+    EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_NE(File().find("zelk.transparency: false\r\n"), std::string::npos);
+
+    // Without support for layered windows nothing changes and nothing is written.
+    P().transparencySupported = false;
+    std::string before = File();
+    Broadcast("@ovletInternal Transparency");
+    EXPECT_FALSE(P().transparencyOn);
+    EXPECT_FALSE(GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_EQ(File(), before);
+
+    // Unknown, empty, over-long and foreign texts do nothing.
+    std::string huge = "@ovletInternal " + std::string(100000, 'A');
+    for (const char* text : {"@ovletInternal", "@ovletInternal Nothing", "", "\xff\xfe\x80",
+                             "ovletInternal About", huge.c_str()}) {
+        Broadcast(text);
+    }
+    EXPECT_EQ(File(), before);
+    EXPECT_TRUE(IsWindowVisible(main));
+}
+
+TEST_F(WindowTest, AboutBox) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}, {"c", 0}})));
+    MessageBoxSeen seen = WatchMessageBoxes([] { HostBroadcast("@ovletInternal aBoUt"); });
+    EXPECT_EQ(seen.count, 1) << "one box, not one per subscribed window";
+    EXPECT_EQ(seen.caption, "About ovlet");
+    EXPECT_EQ(seen.text, "zelk 1.0");
+    EXPECT_EQ(seen.owner, GetCorvaneWnd());
+}
+
+TEST_F(WindowTest, TransparencyFromTheFile) {
+    ASSERT_TRUE(Start(SettingsText({}, "").replace(
+        SettingsText({}, "").find("transparency: false"), 19, "transparency: true")));
+    BYTE alpha = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(P().mainWindow, nullptr, &alpha, nullptr));
+    EXPECT_EQ(alpha, 200);
+}
+
+TEST_F(WindowTest, Slit) {
+    HWND slit = HostCreateSlit();
+    std::string docked = SettingsText({{"a", 0}});
+    docked.replace(docked.find("inSlit: false"), 13, "inSlit: true");
+
+    ASSERT_TRUE(StartSlit(docked, slit));
+    ASSERT_EQ(HostSlitCount(), 1);
+    EXPECT_EQ(HostSlitWindow(0), P().mainWindow);
+    EXPECT_EQ(GetParent(P().mainWindow), slit);
+    // The position kept is the one the slit gives.
+    RECT r;
+    GetWindowRect(P().mainWindow, &r);
+    MapWindowPoints(HWND_DESKTOP, slit, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(P().x, r.left);
+    EXPECT_EQ(P().y, r.top);
+    Stop();
+    EXPECT_EQ(HostSlitCount(), 0) << "the slit lays itself out again without the plug-in";
+
+    ASSERT_TRUE(StartSlit(SettingsText({{"a", 0}}), slit));
+    EXPECT_EQ(HostSlitCount(), 0);
+    EXPECT_EQ(GetParent(P().mainWindow), nullptr);
+    Stop();
+    HostDestroySlit();
+}
+
+TEST_F(WindowTest, EntryPoints) {
+    EXPECT_STREQ(pluginInfo(1), "zelk");
+    EXPECT_STREQ(pluginInfo(2), "1.0");
+    EXPECT_STREQ(pluginInfo(0), "zelk 1.0");
+    EXPECT_STREQ(pluginInfo(7), "zelk 1.0");
+    EXPECT_STREQ(pluginInfo(4), "2026-12-8");
+
+    // Unloading right after loading rewrites the same bytes.
+    const std::string file = SettingsText({{"a", 1}, {"b", 0}});
+    ASSERT_TRUE(Start(file));
+    HWND main = P().mainWindow;
+    EXPECT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 1) << "a second start is refused";
+    EXPECT_EQ(P().mainWindow, main);
+    Stop();
+    EXPECT_EQ(File(), file);
+    EXPECT_EQ(ThePlugin, nullptr);
+    endPlugin(); // a second end does nothing
+    EXPECT_EQ(File(), file);
+
+    // A started plug-in with "inSlit" set but no slit stays a free window.
+    std::string docked = file;
+    docked.replace(docked.find("inSlit: false"), 13, "inSlit: true");
+    SlitWindow = nullptr;
+    ASSERT_TRUE(Start(docked));
+    EXPECT_EQ(GetParent(P().mainWindow), nullptr);
+}
+
+TEST_F(WindowTest, AShellWithoutAFunctionIsNamed) {
+    EXPECT_STREQ(BindHostFunctions(GetModuleHandleA("kernel32")), "GetCorvaneWnd");
+    EXPECT_EQ(BindHostFunctions(GetModuleHandleA(nullptr)), nullptr);
+    EXPECT_NE(Host.MakeMenu, nullptr);
+}
+
+// A failed write must not be followed by reading back the stale file: the
+// change and every tick and edit since the last save would be lost.
+TEST_F(WindowTest, RebuildAfterAFailedWriteKeepsEverything) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    const std::string before = File();
+    SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+    HANDLE held = CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
+    CloseHandle(held);
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(ListedEntries(), (Entries{{"a", 1}, {"New Item", 0}}));
+    ASSERT_NE(Entry(1)->label, nullptr) << "windows rebuilt from memory";
+    RECT main;
+    GetWindowRect(P().mainWindow, &main);
+    EXPECT_EQ(main.bottom - main.top, 60);
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"a", 1}, {"New Item", 0}}));
+}
+
+// A window class left registered by a window that outlived the teardown makes
+// the next construction fail: the error box appears, and the entries still
+// reach the file at unload.
+TEST_F(WindowTest, FailedConstructionInsideARebuildLosesNothing) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 1}, {"b", 0}})));
+    HWND stray = CreateWindowExA(0, PluginClassName, nullptr, WS_POPUP, 0, 0, 1, 1, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(stray, nullptr);
+    MessageBoxSeen seen =
+        WatchMessageBoxes([&] { SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0); });
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(seen.text, "Yo, Error registering window class");
+    EXPECT_EQ(seen.caption, "zelk 1.0");
+    EXPECT_EQ(ListHead, nullptr);
+    EXPECT_EQ(ItemCount, 3);
+    DestroyWindow(stray);
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"a", 1}, {"b", 0}, {"New Item", 0}}));
+}
