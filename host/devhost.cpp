@@ -13,10 +13,6 @@
 
 namespace {
 
-typedef int(__cdecl* BeginPluginFn)(HINSTANCE);
-typedef int(__cdecl* BeginSlitPluginFn)(HINSTANCE, HWND);
-typedef void(__cdecl* EndPluginFn)(HINSTANCE);
-
 // Reports an error on stderr and gives the exit code to return.
 __attribute__((format(printf, 2, 3))) int fail(int code, const char* format, ...) {
     va_list args;
@@ -125,8 +121,7 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
 
     int started = slit ? beginSlit(plugin, HostCreateSlit()) : begin(plugin);
     if (started != 0) {
-        // The plug-in may have made windows before failing; ending it cleans up.
-        end(plugin);
+        // A plug-in whose start failed has nothing to end.
         FreeLibrary(plugin);
         HostStop();
         return fail(1, "the plug-in failed to start (result %d)", started);
@@ -138,7 +133,7 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
-    end(plugin);
+    end();
     FreeLibrary(plugin);
     HostStop();
     return 0;

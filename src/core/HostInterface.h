@@ -5,6 +5,9 @@
 
 #include <stddef.h>
 #include <windows.h>
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -64,6 +67,12 @@ typedef void(__cdecl* MakeMenuItemFn)(HostMenu menu, const char* text, const cha
 typedef void(__cdecl* MakeSubmenuFn)(HostMenu menu, HostMenu submenu, const char* text);
 typedef void(__cdecl* ShowMenuFn)(HostMenu menu);
 typedef void(__cdecl* DelMenuFn)(HostMenu menu);
+
+// What a plug-in exports for the shell to call.
+typedef int(__cdecl* BeginPluginFn)(HINSTANCE module);
+typedef int(__cdecl* BeginSlitPluginFn)(HINSTANCE module, HWND slit);
+typedef void(__cdecl* EndPluginFn)(void);
+typedef const char*(__cdecl* PluginInfoFn)(int field);
 
 // A host defines CORVANE_HOST_EXPORT (normally __declspec(dllexport)) to get
 // the prototypes of what it must export from its executable.
