@@ -360,3 +360,25 @@ TEST_F(WindowTest, FailedConstructionInsideARebuildLosesNothing) {
     Stop();
     EXPECT_EQ(File(), SettingsText({{"a", 1}, {"b", 0}, {"New Item", 0}}));
 }
+
+// A saved position wholly off every monitor's work area (a monitor was
+// unplugged) brings the window back to (10, 10); a partly visible one stays.
+TEST_F(WindowTest, KeepsTheWindowOnScreen) {
+    struct Case {
+        int x, y, expectedX, expectedY;
+    } cases[] = {{5000, 5000, 10, 10}, {-400, 20, 10, 10}, {-90, 20, -90, 20},
+                 {30, -29, 30, -29}, {2147483000, 0, 10, 10}, {300, 200, 300, 200}};
+    for (const Case& c : cases) {
+        std::string file = SettingsText({{"a", 0}});
+        file.replace(0, file.find("zelk.width"), "zelk.position.x: " + std::to_string(c.x) +
+                                                     "\nzelk.position.y: " + std::to_string(c.y) + "\n");
+        ASSERT_TRUE(Start(file));
+        RECT r;
+        GetWindowRect(P().mainWindow, &r);
+        EXPECT_EQ(r.left, c.expectedX) << c.x << "," << c.y;
+        EXPECT_EQ(r.top, c.expectedY) << c.x << "," << c.y;
+        Stop();
+        EXPECT_NE(File().find("zelk.position.x: " + std::to_string(c.expectedX) + "\n"),
+                  std::string::npos);
+    }
+}

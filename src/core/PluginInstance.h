@@ -8,6 +8,8 @@
 constexpr int PathSize = 260;
 constexpr int FontFaceSize = 256;
 constexpr int CommandSize = 4096;
+constexpr int MinWindowWidth = 30;
+constexpr int MaxWindowWidth = 4000;
 
 class PluginInstance {
 public:

@@ -97,6 +97,9 @@ void PluginInstance::ReadSettings() {
     x = Host.ReadInt(path, "zelk.position.x:", 10);
     y = Host.ReadInt(path, "zelk.position.y:", 10);
     width = Host.ReadInt(path, "zelk.width:", 100);
+    // A width of zero, a negative one or one wider than any screen gives a
+    // window nobody can see or use; such a value is taken as unset.
+    if (width < MinWindowWidth || width > MaxWindowWidth) width = 100;
     ItemCount = 0;
     transparencyOn = Host.ReadBool(path, "zelk.transparency:", false);
     alpha = Host.ReadInt(path, "zelk.transparency.alpha:", 200);

@@ -1,5 +1,7 @@
 #include "ui/PluginWindows.h"
 
+#include <limits.h>
+
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
@@ -61,6 +63,34 @@ int StageListedItems() {
         LoadedDone[n] = item->done;
     }
     return n;
+}
+
+BOOL CALLBACK FindWorkAreaTouching(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
+    RECT* window = reinterpret_cast<RECT*>(context);
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    RECT common;
+    if (GetMonitorInfoA(monitor, &info) && IntersectRect(&common, &info.rcWork, window)) {
+        SetRectEmpty(window); // found: tells the caller
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A free-floating window whose saved position lies wholly outside every
+// monitor's work area (a monitor was unplugged, or the file was edited) is
+// put back at the default position, where the user can reach it.
+void KeepOnScreen(PluginInstance& p) {
+    long long right = static_cast<long long>(p.x) + p.width;
+    long long bottom = static_cast<long long>(p.y) + p.height;
+    bool visible = false;
+    if (right <= INT_MAX && bottom <= INT_MAX) {
+        RECT window = {p.x, p.y, static_cast<int>(right), static_cast<int>(bottom)};
+        EnumDisplayMonitors(nullptr, nullptr, FindWorkAreaTouching,
+                            reinterpret_cast<LPARAM>(&window));
+        visible = IsRectEmpty(&window);
+    }
+    if (!visible) p.x = p.y = 10;
 }
 
 bool IsMainWindow(HWND window) { return ThePlugin && window == ThePlugin->mainWindow; }
@@ -127,6 +157,7 @@ int CreatePluginWindows() {
         return 1;
     }
 
+    if (!(InSlit && SlitWindow)) KeepOnScreen(*p);
     p->mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr,
                                     WS_POPUP | WS_CLIPSIBLINGS, p->x, p->y, p->width, p->height,
                                     nullptr, nullptr, p->module, nullptr);
