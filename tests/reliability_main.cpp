@@ -58,7 +58,7 @@ void WriteReport(const char* path) {
     fprintf(f, "| hostile style files painted | %d |\n", r.styleFilesTried);
     fprintf(f, "| hostile broadcast texts | %d |\n", r.commandsTried);
     fprintf(f, "| disk faults survived with nothing lost (folder removed while running, disk full, "
-               "read-only file where it can be provoked) | %d |\n",
+               "read-only file) | %d |\n",
             r.faultsSurvived);
     fprintf(f, "| processes killed while writing, file complete afterwards | %d |\n",
             r.killsDuringWrites);

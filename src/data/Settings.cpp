@@ -144,6 +144,12 @@ static bool TemporaryPathFor(char (&out)[PathSize], const char* settingsPath) {
 bool PluginInstance::WriteSettings() {
     char temporary[PathSize];
     if (!settingsPath[0] || !TemporaryPathFor(temporary, settingsPath)) return false;
+    // A file the user marked read-only is left alone. Windows refuses to
+    // replace it anyway; saying so here keeps that true where the file
+    // system would let the replacement through.
+    DWORD attributes = GetFileAttributesA(settingsPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
