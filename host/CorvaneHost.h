@@ -85,6 +85,9 @@ int HostMenuShowCount(void);
 const char* HostLastMenu(void);
 // Menus made and not yet freed (for catching leaks).
 int HostMenuLiveCount(void);
+// Every menu call since the records were cleared, one per line, e.g.
+// "MakeMenu(ovlet) = 3", "MakeMenuItem(4, Always On Top, @ovletInternal AlwaysOnTop, true)".
+const char* HostMenuCalls(void);
 
 #ifdef __cplusplus
 }

@@ -27,6 +27,11 @@ int lastId;
 bool interactive;
 int showCount;
 std::string lastMenu;
+std::string calls; // every menu call, one per line, for tests
+
+void record(const std::string& call) { calls += call + "\n"; }
+std::string id(HostMenu handle) { return std::to_string(intptr_t(handle)); }
+std::string text(const char* s) { return s ? s : "(null)"; }
 
 Menu* find(HostMenu handle) {
     int id = int(reinterpret_cast<intptr_t>(handle));
@@ -110,6 +115,7 @@ void host::resetMenus() {
     menus.clear();
     showCount = 0;
     lastMenu.clear();
+    calls.clear();
 }
 
 extern "C" {
@@ -126,16 +132,22 @@ const char* HostLastMenu(void) {
 int HostMenuLiveCount(void) {
     return int(menus.size());
 }
+const char* HostMenuCalls(void) {
+    return calls.c_str();
+}
 
 HostMenu __cdecl MakeMenu(const char* title) {
     auto menu = std::make_unique<Menu>();
     menu->id = ++lastId;
     menu->title = title ? title : "";
     menus.push_back(std::move(menu));
+    record("MakeMenu(" + text(title) + ") = " + std::to_string(lastId));
     return reinterpret_cast<HostMenu>(intptr_t(lastId));
 }
 
 void __cdecl MakeMenuItem(HostMenu handle, const char* text, const char* command, bool checked) {
+    record("MakeMenuItem(" + id(handle) + ", " + ::text(text) + ", " + ::text(command) + ", " +
+           (checked ? "true" : "false") + ")");
     Menu* menu = find(handle);
     if (!menu) return;
     MenuItem item;
@@ -146,6 +158,7 @@ void __cdecl MakeMenuItem(HostMenu handle, const char* text, const char* command
 }
 
 void __cdecl MakeSubmenu(HostMenu handle, HostMenu subHandle, const char* text) {
+    record("MakeSubmenu(" + id(handle) + ", " + id(subHandle) + ", " + ::text(text) + ")");
     Menu* menu = find(handle);
     Menu* sub = find(subHandle);
     if (!menu || !sub || sub == menu || sub->parent) return;
@@ -160,6 +173,7 @@ void __cdecl MakeSubmenu(HostMenu handle, HostMenu subHandle, const char* text) 
 }
 
 void __cdecl ShowMenu(HostMenu handle) {
+    record("ShowMenu(" + id(handle) + ")");
     Menu* menu = find(handle);
     if (!menu) return;
     ++showCount;
@@ -174,6 +188,7 @@ void __cdecl ShowMenu(HostMenu handle) {
 }
 
 void __cdecl DelMenu(HostMenu handle) {
+    record("DelMenu(" + id(handle) + ")");
     if (Menu* menu = find(handle)) freeMenu(menu->id);
 }
 

@@ -382,3 +382,79 @@ TEST_F(WindowTest, KeepsTheWindowOnScreen) {
                   std::string::npos);
     }
 }
+
+// The configuration menu: offered on a Control-right-click, built from the
+// shell's menu calls in order, and released before the next one, on a
+// commit, on a style change and at the end.
+TEST_F(WindowTest, ConfigurationMenu) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    auto callsSince = [](size_t from) { return std::string(HostMenuCalls()).substr(from); };
+    auto controlClick = [&](HWND window) {
+        keybd_event(VK_CONTROL, 0, 0, 0);
+        LRESULT hit = SendMessageA(window, WM_NCHITTEST, 0, 0);
+        if (hit == HTTRANSPARENT) window = P().mainWindow; // the click falls through
+        SendMessageA(window, WM_NCRBUTTONUP, hit, 0);
+        keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+        return hit;
+    };
+
+    size_t mark = strlen(HostMenuCalls());
+    SendMessageA(P().mainWindow, WM_RBUTTONUP, 0, 0);
+    SendMessageA(Entry(0)->label, WM_RBUTTONUP, 0, 0);
+    EXPECT_EQ(callsSince(mark), "") << "a plain right click offers nothing";
+    EXPECT_EQ(SendMessageA(P().mainWindow, WM_NCHITTEST, 0, 0), HTCLIENT);
+
+    EXPECT_EQ(controlClick(P().mainWindow), HTCAPTION);
+    std::string calls = callsSince(mark);
+    int menu = atoi(calls.c_str() + calls.find("= ") + 2);
+    auto expected = [](int m, bool top, bool snap, bool transparency, bool supported) {
+        std::string s = std::to_string(m), c = std::to_string(m + 1);
+        auto b = [](bool v) { return v ? "true" : "false"; };
+        return "MakeMenu(ovlet) = " + s + "\nMakeMenu(Configuration) = " + c +
+               "\nMakeMenuItem(" + c + ", Always On Top, @ovletInternal AlwaysOnTop, " + b(top) +
+               ")\nMakeMenuItem(" + c + ", Snap Window To Edge, @ovletInternal SnapWindowToEdge, " +
+               b(snap) + ")\n" +
+               (supported ? "MakeMenuItem(" + c + ", Transparency, @ovletInternal Transparency, " +
+                                b(transparency) + ")\n"
+                          : std::string()) +
+               "MakeSubmenu(" + s + ", " + c + ", Window)\nMakeMenuItem(" + s +
+               ", About ovlet..., @ovletInternal About, false)\nShowMenu(" + s + ")\n";
+    };
+    EXPECT_EQ(calls, expected(menu, true, true, false, true));
+
+    // The next menu releases the one still held and shows the current values;
+    // without transparency support it has no Transparency item.
+    Broadcast("@ovletInternal AlwaysOnTop");
+    P().transparencySupported = false;
+    mark = strlen(HostMenuCalls());
+    EXPECT_EQ(controlClick(Entry(0)->label), HTTRANSPARENT);
+    calls = callsSince(mark);
+    ASSERT_EQ(calls.rfind("DelMenu(" + std::to_string(menu) + ")\n", 0), 0u) << calls;
+    calls = calls.substr(calls.find('\n') + 1);
+    int second = atoi(calls.c_str() + calls.find("= ") + 2);
+    EXPECT_EQ(calls, expected(second, false, true, false, false));
+
+    mark = strlen(HostMenuCalls());
+    SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0); // commits: releases the menu
+    SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0); // nothing left to release
+    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second) + ")\n");
+
+    controlClick(P().mainWindow);
+    mark = strlen(HostMenuCalls());
+    HostReconfigure();
+    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second + 2) + ")\n");
+
+    controlClick(P().mainWindow);
+    mark = strlen(HostMenuCalls());
+    Stop();
+    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second + 4) + ")\n");
+
+    // A shell without menus gets none, and nothing breaks.
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    HostFunctions saved = Host;
+    Host.MakeMenu = nullptr;
+    mark = strlen(HostMenuCalls());
+    controlClick(P().mainWindow);
+    EXPECT_EQ(callsSince(mark), "");
+    Host = saved;
+}
