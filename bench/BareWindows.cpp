@@ -1,0 +1,262 @@
+#include "BareWindows.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+namespace bare {
+namespace {
+
+const char ClassName[] = "zelkBenchBare";
+// Control ids tell the one window procedure which window it is painting.
+const int DoneBoxId = 1000, LabelId = 2000, AddButtonId = 3000;
+
+struct State {
+    std::string path;
+    bench::Look look;
+    std::vector<bench::Entry> entries;
+    int x = 300, y = 10, width = 100;
+    HWND main = nullptr, edit = nullptr, button = nullptr;
+    std::vector<HWND> boxes, labels;
+    HFONT editFont = nullptr;
+};
+State S;
+
+int RowHeight() {
+    return S.look.fontHeight + 3;
+}
+int LabelTop(int index) {
+    return 10 - (S.look.fontHeight - 7) / 2 + RowHeight() * index;
+}
+int WindowHeight() {
+    return RowHeight() * int(S.entries.size()) + S.look.fontHeight + 18;
+}
+
+// Temporary file, flush, one-step replace: the same guarantees zelk gives.
+bool WriteSettings() {
+    std::string text = bench::SettingsText(S.entries, S.x, S.y);
+    std::string temporary = S.path + ".tmp";
+    HANDLE file = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, text.data(), DWORD(text.size()), &written, nullptr) &&
+              written == text.size();
+    ok = FlushFileBuffers(file) && ok;
+    CloseHandle(file);
+    return ok && MoveFileExA(temporary.c_str(), S.path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// The value after "key:" on a line, blanks trimmed.
+std::string ValueAfterColon(const char* begin, const char* end) {
+    const char* colon = static_cast<const char*>(memchr(begin, ':', size_t(end - begin)));
+    if (!colon) return std::string();
+    const char* v = colon + 1;
+    while (v < end && (*v == ' ' || *v == '\t'))
+        ++v;
+    while (end > v && (end[-1] == ' ' || end[-1] == '\t'))
+        --end;
+    return std::string(v, size_t(end - v));
+}
+
+// Reads the file in one go and takes the position, width and entries from it.
+bool ReadSettings() {
+    HANDLE file = CreateFileA(S.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    char buffer[16384];
+    DWORD got = 0;
+    bool ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(file);
+    if (!ok) return false;
+
+    S.entries.clear();
+    const char* p = buffer;
+    const char* end = buffer + got;
+    while (p < end) {
+        const char* lineEnd = p;
+        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r')
+            ++lineEnd;
+        std::string line(p, size_t(lineEnd - p));
+        std::string value = ValueAfterColon(p, lineEnd);
+        int n = 0;
+        if (line.compare(0, 16, "zelk.position.x:") == 0) {
+            S.x = atoi(value.c_str());
+        } else if (line.compare(0, 16, "zelk.position.y:") == 0) {
+            S.y = atoi(value.c_str());
+        } else if (line.compare(0, 11, "zelk.width:") == 0) {
+            S.width = atoi(value.c_str());
+        } else if (line.compare(0, 9, "zelk.zelk") == 0 && (n = atoi(line.c_str() + 9)) > 0) {
+            if (int(S.entries.size()) < n) S.entries.resize(size_t(n));
+            if (line.find(".text:") != std::string::npos) S.entries[size_t(n - 1)].text = value;
+            if (line.find(".done:") != std::string::npos)
+                S.entries[size_t(n - 1)].done = atoi(value.c_str());
+        }
+        p = lineEnd;
+        while (p < end && (*p == '\n' || *p == '\r'))
+            ++p;
+    }
+    return true;
+}
+
+HWND CreateChild(const char* className, DWORD style, int id, int x, int y, int w, int h) {
+    return CreateWindowExA(0, className, nullptr, WS_CHILD | style, x, y, w, h, S.main,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+void CreateWindows() {
+    const int fh = S.look.fontHeight;
+    S.main = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, ClassName, nullptr,
+                             WS_POPUP | WS_CLIPSIBLINGS, S.x, S.y, S.width, WindowHeight(), nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    S.edit = CreateChild("EDIT", ES_AUTOHSCROLL, 1, 5, 5, S.width - 10, fh);
+    S.editFont = CreateFontA(fh, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                             NONANTIALIASED_QUALITY, 0, S.look.fontFace);
+    SendMessageA(S.edit, WM_SETFONT, reinterpret_cast<WPARAM>(S.editFont), 0);
+    S.boxes.clear();
+    S.labels.clear();
+    for (int i = 0; i < int(S.entries.size()); ++i) {
+        S.boxes.push_back(
+            CreateChild(ClassName, WS_VISIBLE, DoneBoxId + i, 5, RowHeight() * i + 10, 10, 10));
+        S.labels.push_back(CreateChild(ClassName, WS_VISIBLE, LabelId + i, 20, LabelTop(i),
+                                       S.width - 25, RowHeight()));
+    }
+    S.button = CreateChild(ClassName, WS_VISIBLE, AddButtonId, 5,
+                           LabelTop(int(S.entries.size())) + 4, S.width - 10, RowHeight());
+    ShowWindow(S.main, SW_SHOW);
+}
+
+void DestroyWindows() {
+    DestroyWindow(S.main); // its children go with it
+    DeleteObject(S.editFont);
+    S.main = S.edit = S.button = nullptr;
+    S.editFont = nullptr;
+    S.boxes.clear();
+    S.labels.clear();
+}
+
+void Rebuild() {
+    WriteSettings();
+    DestroyWindows();
+    ReadSettings();
+    CreateWindows();
+}
+
+void Paint(HWND window) {
+    int id = GetDlgCtrlID(window);
+    const bench::Look& l = S.look;
+    COLORREF from = l.colour, to = l.colourTo, textColour = l.textColour;
+    const char* text = nullptr;
+    bool strikeOut = false;
+    if (window != S.main && id >= LabelId && id < AddButtonId) {
+        const bench::Entry& entry = S.entries[size_t(id - LabelId)];
+        text = entry.text.c_str();
+        if (entry.done) {
+            from = l.colourTo;
+            to = l.colour;
+            textColour = l.doneTextColour;
+            strikeOut = true;
+        }
+    } else if (window != S.main && id == AddButtonId) {
+        text = "Add Item";
+    }
+
+    RECT rect;
+    GetClientRect(window, &rect);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, rect.right, rect.bottom);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    HFONT font = nullptr;
+    HGDIOBJ oldFont = nullptr;
+    if (text) {
+        font = CreateFontA(l.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, strikeOut,
+                           DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0, l.fontFace);
+        oldFont = SelectObject(memory, font);
+    }
+    MakeGradient(memory, rect, l.record.gradientType, from, to, l.record.flag != 0, l.record.valueA,
+                 l.record.valueB, l.bevelWidth, l.borderColour, l.borderWidth);
+    if (text) {
+        SetTextColor(memory, textColour);
+        SetBkMode(memory, TRANSPARENT);
+        RECT inner = rect;
+        InflateRect(&inner, -(l.bevelWidth + l.borderWidth), -(l.bevelWidth + l.borderWidth));
+        DrawTextA(memory, text, int(strlen(text)), &inner, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        SelectObject(memory, oldFont);
+        DeleteObject(font);
+    }
+    BitBlt(dc, 0, 0, rect.right, rect.bottom, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    EndPaint(window, &ps);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    int id = window == S.main ? 0 : GetDlgCtrlID(window);
+    switch (message) {
+    case WM_PAINT:
+        Paint(window);
+        return 0;
+    case WM_LBUTTONUP:
+        if (id == AddButtonId) {
+            S.entries.push_back({"New Item", 0});
+            Rebuild(); // destroys this window
+        } else if (id >= DoneBoxId && id < LabelId) {
+            S.entries[size_t(id - DoneBoxId)].done = 1;
+            InvalidateRect(S.labels[size_t(id - DoneBoxId)], nullptr, FALSE);
+        }
+        return 0;
+    case WM_RBUTTONDBLCLK:
+        if (id >= LabelId && id < AddButtonId) {
+            S.entries.erase(S.entries.begin() + (id - LabelId));
+            Rebuild(); // destroys this window
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+bool Start(const std::string& settingsPath, const bench::Look& look) {
+    S.path = settingsPath;
+    S.look = look;
+    WNDCLASSA windowClass = {};
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = ClassName;
+    if (!RegisterClassA(&windowClass)) return false;
+    if (!ReadSettings()) return false;
+    CreateWindows();
+    return S.main != nullptr;
+}
+
+void Unload() {
+    WriteSettings();
+    DestroyWindows();
+    UnregisterClassA(ClassName, GetModuleHandleA(nullptr));
+}
+
+HWND MainWindow() {
+    return S.main;
+}
+HWND AddButton() {
+    return S.button;
+}
+HWND Label(int index) {
+    return S.labels.at(size_t(index));
+}
+HWND DoneBox(int index) {
+    return S.boxes.at(size_t(index));
+}
+int EntryCount() {
+    return int(S.entries.size());
+}
+
+} // namespace bare

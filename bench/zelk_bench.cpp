@@ -1,0 +1,564 @@
+// zelk_bench: times the real zelk.dll, loaded into this program acting as the
+// shell, against the bare lower bound (BareWindows.h) in the same run, and
+// prints each figure as "zelk / bare = ratio". Repetitions of zelk and of the
+// bare routine alternate (which one goes first alternates too), so noise on
+// the machine falls on both alike.
+//
+//   zelk_bench [--reps N] [--dll PATH] [--style PATH] [--markdown FILE] [--raw FILE]
+//
+// --markdown writes the figures as a Markdown section (make bench turns it
+// into docs/performance.md); --raw writes every timing, in the order taken,
+// as CSV (step, repetition, side, ms) for looking at drift and outliers.
+#include <windows.h>
+
+#include <algorithm>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+#include "BareWindows.h"
+#include "Bench.h"
+#include "CorvaneHost.h"
+
+namespace {
+
+// ---- measuring ----
+
+double Frequency;
+
+double NowMs() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return double(t.QuadPart) * 1000.0 / Frequency;
+}
+
+enum Step {
+    Start0,
+    Start10,
+    Start50,
+    Unload0,
+    Unload10,
+    Unload50,
+    Add,
+    Delete,
+    Repaint,
+    Tick,
+    StepCount
+};
+
+struct StepInfo {
+    const char* name;
+    double goal; // highest acceptable ratio of medians; 0: none
+};
+const StepInfo Steps[StepCount] = {
+    {"start, 0 entries", 1.3},         {"start, 10 entries", 1.3},
+    {"start, 50 entries", 1.3},        {"unload, 0 entries", 1.3},
+    {"unload, 10 entries", 1.3},       {"unload, 50 entries", 1.3},
+    {"add, 49 -> 50 entries", 1.3},    {"delete, 50 -> 49 entries", 1.3},
+    {"full repaint, 50 entries", 1.2}, {"tick and its repaint, 50 entries", 0},
+};
+
+struct Series {
+    std::vector<double> zelk, bare;
+};
+Series Results[StepCount];
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double Minimum(const std::vector<double>& v) {
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
+
+[[noreturn]] void Fail(const char* what) {
+    fprintf(stderr, "zelk_bench: %s\n", what);
+    fflush(stderr);
+    ExitProcess(1);
+}
+
+// Lets late messages (window manager traffic from the X server, deferred
+// activation) arrive and be handled between timed steps, not inside them.
+void Quiesce() {
+    bench::Settle();
+    Sleep(2);
+    bench::Settle();
+}
+
+// ---- paths and files ----
+
+std::string ExeDirectory() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    return s.substr(0, s.find_last_of('\\') + 1);
+}
+
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    return n > 0 && n < sizeof full ? std::string(full, n) : path;
+}
+
+// Settings as they are when the shell starts: written in an earlier session,
+// so the host may keep its parsed copy. Each repetition dates the file a
+// second differently, so the host still reads it once per start, as it
+// would in a freshly started shell.
+void PrepareSettings(const std::string& path, int entries, int x, int serial) {
+    if (!bench::WriteWholeFile(path, bench::SettingsText(bench::MakeEntries(entries), x, 10)))
+        Fail("cannot write the settings file");
+    HANDLE f = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) Fail("cannot date the settings file");
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t;
+    t.LowPart = now.dwLowDateTime;
+    t.HighPart = now.dwHighDateTime;
+    t.QuadPart -= (3600ull + unsigned(serial)) * 10000000ull;
+    FILETIME old = {t.LowPart, t.HighPart};
+    SetFileTime(f, nullptr, nullptr, &old);
+    CloseHandle(f);
+}
+
+// ---- zelk.dll's windows, found from outside as the shell's user sees them ----
+
+struct Plugin {
+    HMODULE module = nullptr;
+    BeginPluginFn begin = nullptr;
+    EndPluginFn end = nullptr;
+};
+
+template <typename Fn> Fn EntryPoint(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+BOOL CALLBACK FindZelkWindow(HWND window, LPARAM result) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char cls[32];
+    if (pid == GetCurrentProcessId() && GetClassNameA(window, cls, sizeof cls) &&
+        strcmp(cls, "zelk") == 0 && (GetWindowLongA(window, GWL_STYLE) & WS_POPUP)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ZelkMainWindow() {
+    HWND found = nullptr;
+    EnumWindows(FindZelkWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+struct ChildSearch {
+    HWND parent;
+    std::vector<HWND> children;
+};
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM search) {
+    auto* s = reinterpret_cast<ChildSearch*>(search);
+    if (GetParent(child) == s->parent) s->children.push_back(child);
+    return TRUE;
+}
+
+// The main window's children in creation order: the edit control, a done
+// box and a label per entry, the Add Item button. Checked against the
+// expected number of entries, so that no figure comes from a wrong layout.
+std::vector<HWND> ZelkChildren(int entries) {
+    HWND main = ZelkMainWindow();
+    if (!main) Fail("zelk's main window was not found");
+    ChildSearch search = {main, {}};
+    EnumChildWindows(main, CollectChild, reinterpret_cast<LPARAM>(&search));
+    std::vector<HWND>& list = search.children;
+    if (int(list.size()) != 2 * entries + 2) {
+        char text[128];
+        snprintf(text, sizeof text, "zelk shows %d child windows, expected %d for %d entries",
+                 int(list.size()), 2 * entries + 2, entries);
+        Fail(text);
+    }
+    char cls[32];
+    GetClassNameA(list.front(), cls, sizeof cls);
+    if (_stricmp(cls, "Edit") != 0) Fail("zelk's first child is not its edit control");
+    for (size_t i = 1; i < list.size(); ++i) {
+        GetClassNameA(list[i], cls, sizeof cls);
+        if (strcmp(cls, "zelk") != 0) Fail("a child of zelk's window has an unexpected class");
+    }
+    return list;
+}
+
+HWND ZelkDoneBox(const std::vector<HWND>& children, int index) {
+    return children[1 + 2 * index];
+}
+HWND ZelkLabel(const std::vector<HWND>& children, int index) {
+    return children[2 + 2 * index];
+}
+
+void CheckBare(int entries) {
+    if (bare::EntryCount() != entries || !IsWindow(bare::MainWindow()))
+        Fail("the bare windows do not show the expected entries");
+}
+
+// ---- what the screen shows ----
+
+// The window's pixels (its children included) as painted.
+std::vector<unsigned> Capture(HWND window, int& width, int& height) {
+    RECT r;
+    GetWindowRect(window, &r);
+    width = r.right - r.left;
+    height = r.bottom - r.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = GetDC(window);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    std::vector<unsigned> pixels(static_cast<unsigned*>(bits),
+                                 static_cast<unsigned*>(bits) + size_t(width) * size_t(height));
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(dib);
+    ReleaseDC(window, dc);
+    return pixels;
+}
+
+// The bare routine is only a fair lower bound if it shows what zelk shows.
+// Returns a line for the report.
+std::string ComparePixels(const char* when) {
+    int zw, zh, bw, bh;
+    std::vector<unsigned> z = Capture(ZelkMainWindow(), zw, zh);
+    std::vector<unsigned> b = Capture(bare::MainWindow(), bw, bh);
+    char line[200];
+    if (zw != bw || zh != bh) {
+        snprintf(line, sizeof line, "%s: sizes differ (zelk %dx%d, bare %dx%d)", when, zw, zh, bw,
+                 bh);
+        return line;
+    }
+    size_t differing = 0;
+    for (size_t i = 0; i < z.size(); ++i)
+        differing += (z[i] & 0xffffff) != (b[i] & 0xffffff);
+    snprintf(line, sizeof line, "%s: %u of %u pixels differ", when, unsigned(differing),
+             unsigned(z.size()));
+    return line;
+}
+
+// ---- the DLL file ----
+
+struct DllFacts {
+    DWORD size = 0;
+    std::vector<std::string> imports;
+    std::vector<std::string> nonSystem;
+};
+
+// Reads the import table straight from the PE file.
+DllFacts InspectDll(const std::string& path) {
+    DllFacts facts;
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) Fail("cannot open zelk.dll");
+    facts.size = GetFileSize(f, nullptr);
+    std::vector<unsigned char> image(facts.size);
+    DWORD got = 0;
+    bool ok = ReadFile(f, image.data(), facts.size, &got, nullptr) && got == facts.size;
+    CloseHandle(f);
+    if (!ok) Fail("cannot read zelk.dll");
+
+    auto at = [&](size_t offset, size_t length) -> const unsigned char* {
+        if (offset > image.size() || length > image.size() - offset) Fail("zelk.dll is truncated");
+        return image.data() + offset;
+    };
+    IMAGE_DOS_HEADER dos;
+    memcpy(&dos, at(0, sizeof dos), sizeof dos);
+    IMAGE_NT_HEADERS32 nt;
+    memcpy(&nt, at(size_t(dos.e_lfanew), sizeof nt), sizeof nt);
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || nt.Signature != IMAGE_NT_SIGNATURE ||
+        nt.OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)
+        Fail("zelk.dll is not a PE32 file");
+    size_t sectionsAt = size_t(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS32, OptionalHeader) +
+                        nt.FileHeader.SizeOfOptionalHeader;
+    std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
+    if (!sections.empty())
+        memcpy(sections.data(), at(sectionsAt, sections.size() * sizeof sections[0]),
+               sections.size() * sizeof sections[0]);
+    auto fileOffset = [&](DWORD rva) -> size_t {
+        for (const IMAGE_SECTION_HEADER& s : sections) {
+            DWORD extent = std::max(s.Misc.VirtualSize, s.SizeOfRawData);
+            if (rva >= s.VirtualAddress && rva < s.VirtualAddress + extent)
+                return rva - s.VirtualAddress + s.PointerToRawData;
+        }
+        Fail("an import table address lies outside every section");
+    };
+
+    const IMAGE_DATA_DIRECTORY& dir = nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (!dir.VirtualAddress) return facts;
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    for (size_t offset = fileOffset(dir.VirtualAddress);;
+         offset += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        IMAGE_IMPORT_DESCRIPTOR d;
+        memcpy(&d, at(offset, sizeof d), sizeof d);
+        if (!d.Name) break;
+        size_t nameAt = fileOffset(d.Name);
+        const char* name = reinterpret_cast<const char*>(at(nameAt, 1));
+        size_t length = strnlen(name, image.size() - nameAt);
+        facts.imports.emplace_back(name, length);
+        // A system DLL is one the system folder holds.
+        std::string inSystem = std::string(system) + "\\" + facts.imports.back();
+        if (GetFileAttributesA(inSystem.c_str()) == INVALID_FILE_ATTRIBUTES)
+            facts.nonSystem.push_back(facts.imports.back());
+    }
+    return facts;
+}
+
+// ---- the report ----
+
+std::string Figure(double zelk, double bare) {
+    char text[80];
+    snprintf(text, sizeof text, "%.2f / %.2f ms = %.2f", zelk, bare, bare > 0 ? zelk / bare : 0);
+    return text;
+}
+
+struct Report {
+    std::string text, markdown;
+    void Line(const std::string& plain, const std::string& md) {
+        text += plain + "\n";
+        markdown += md + "\n";
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    int reps = 40;
+    std::string dllSource = ExeDirectory() + "..\\zelk.dll";
+    std::string style = ExeDirectory() + "..\\host\\styles\\default.style";
+    std::string markdownPath, rawPath;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string option = argv[i];
+        if (option == "--reps")
+            reps = std::max(1, atoi(argv[i + 1]));
+        else if (option == "--dll")
+            dllSource = argv[i + 1];
+        else if (option == "--style")
+            style = argv[i + 1];
+        else if (option == "--markdown")
+            markdownPath = argv[i + 1];
+        else if (option == "--raw")
+            rawPath = argv[i + 1];
+        else
+            Fail("usage: zelk_bench [--reps N] [--dll PATH] [--style PATH] [--markdown FILE] "
+                 "[--raw FILE]");
+    }
+    const int warmup = 3;
+
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    Frequency = double(frequency.QuadPart);
+    double benchBegan = NowMs();
+
+    // The shell: its window, its folder (the scratch folder), its style.
+    std::string run = ExeDirectory() + "run\\";
+    CreateDirectoryA(run.c_str(), nullptr);
+    std::string dll = run + "zelk.dll";
+    if (!CopyFileA(FullPath(dllSource).c_str(), dll.c_str(), FALSE)) Fail("cannot copy zelk.dll");
+    if (GetFileAttributesA(FullPath(style).c_str()) == INVALID_FILE_ATTRIBUTES)
+        Fail("the style file is missing");
+    if (!HostStart(GetModuleHandleA(nullptr))) Fail("the host did not start");
+    HostSetPath(run.c_str());
+    HostSetStyle(FullPath(style).c_str());
+    const std::string zelkSettings = run + "zelk.rc";
+    const std::string bareSettings = run + "bare.rc";
+    const bench::Look look = bench::ReadLook();
+    const int bareX = 300; // beside zelk's window, not over it
+
+    Plugin plugin;
+    plugin.module = LoadLibraryA(dll.c_str());
+    if (!plugin.module) Fail("cannot load zelk.dll");
+    plugin.begin = EntryPoint<BeginPluginFn>(plugin.module, "beginPlugin");
+    plugin.end = EntryPoint<EndPluginFn>(plugin.module, "endPlugin");
+    if (!plugin.begin || !plugin.end) Fail("zelk.dll lacks its entry points");
+
+    Report report;
+    int serial = 0;
+    std::string raw = "step,repetition,side,ms\n";
+    auto record = [&](int rep, Step step, bool zelk, double ms) {
+        char row[96];
+        snprintf(row, sizeof row, "\"%s\",%d,%s,%.3f\n", Steps[step].name, rep,
+                 zelk ? "zelk" : "bare", ms);
+        raw += row;
+        if (rep >= 0) (zelk ? Results[step].zelk : Results[step].bare).push_back(ms);
+    };
+
+    // Start and unload, at each size of list.
+    fprintf(stderr, "zelk_bench: start and unload, %d repetitions\n", reps);
+    const int sizes[] = {0, 10, 50};
+    for (int rep = -warmup; rep < reps; ++rep) {
+        for (int s = 0; s < 3; ++s) {
+            int n = sizes[s];
+            for (int turn = 0; turn < 2; ++turn) {
+                bool zelk = (turn == 0) == ((rep + s) % 2 == 0);
+                ++serial;
+                PrepareSettings(zelk ? zelkSettings : bareSettings, n, zelk ? 10 : bareX, serial);
+                Quiesce();
+                double t0 = NowMs();
+                if (zelk) {
+                    if (plugin.begin(plugin.module) != 0) Fail("beginPlugin failed");
+                } else if (!bare::Start(bareSettings, look)) {
+                    Fail("the bare windows could not be made");
+                }
+                bench::Settle();
+                double t1 = NowMs();
+                if (zelk)
+                    ZelkChildren(n);
+                else
+                    CheckBare(n);
+                Quiesce();
+                double t2 = NowMs();
+                if (zelk)
+                    plugin.end();
+                else
+                    bare::Unload();
+                bench::Settle();
+                double t3 = NowMs();
+                if (zelk && ZelkMainWindow()) Fail("zelk's window outlived endPlugin");
+                record(rep, Step(Start0 + s), zelk, t1 - t0);
+                record(rep, Step(Unload0 + s), zelk, t3 - t2);
+            }
+        }
+    }
+
+    // Add, repaint, tick and delete, with both running side by side at 49/50 entries.
+    fprintf(stderr, "zelk_bench: add, repaint, tick, delete, %d repetitions\n", reps);
+    PrepareSettings(zelkSettings, 49, 10, ++serial);
+    PrepareSettings(bareSettings, 49, bareX, ++serial);
+    if (plugin.begin(plugin.module) != 0) Fail("beginPlugin failed");
+    if (!bare::Start(bareSettings, look)) Fail("the bare windows could not be made");
+    Quiesce();
+    std::vector<std::string> pixelChecks;
+    pixelChecks.push_back(ComparePixels("49 entries, none ticked"));
+
+    for (int rep = -warmup; rep < reps; ++rep) {
+        for (int turn = 0; turn < 2; ++turn) {
+            bool zelk = (turn == 0) == (rep % 2 == 0);
+            Quiesce();
+            HWND button = zelk ? ZelkChildren(49).back() : bare::AddButton();
+            double t0 = NowMs();
+            SendMessageA(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+            bench::Settle();
+            record(rep, Add, zelk, NowMs() - t0);
+            if (zelk)
+                ZelkChildren(50);
+            else
+                CheckBare(50);
+        }
+        for (int turn = 0; turn < 2; ++turn) {
+            bool zelk = (turn == 0) == (rep % 2 == 0);
+            Quiesce();
+            HWND main = zelk ? ZelkMainWindow() : bare::MainWindow();
+            double t0 = NowMs();
+            RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            bench::Settle();
+            record(rep, Repaint, zelk, NowMs() - t0);
+        }
+        for (int turn = 0; turn < 2; ++turn) {
+            bool zelk = (turn == 0) == (rep % 2 == 0);
+            Quiesce();
+            HWND box = zelk ? ZelkDoneBox(ZelkChildren(50), 49) : bare::DoneBox(49);
+            double t0 = NowMs();
+            SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+            bench::Settle();
+            record(rep, Tick, zelk, NowMs() - t0);
+        }
+        if (rep == -warmup) {
+            Quiesce();
+            pixelChecks.push_back(ComparePixels("50 entries, the last one ticked"));
+        }
+        for (int turn = 0; turn < 2; ++turn) {
+            bool zelk = (turn == 0) == (rep % 2 == 0);
+            Quiesce();
+            HWND label = zelk ? ZelkLabel(ZelkChildren(50), 49) : bare::Label(49);
+            double t0 = NowMs();
+            SendMessageA(label, WM_RBUTTONDBLCLK, 0, MAKELPARAM(5, 5));
+            bench::Settle();
+            record(rep, Delete, zelk, NowMs() - t0);
+            if (zelk)
+                ZelkChildren(49);
+            else
+                CheckBare(49);
+        }
+    }
+    plugin.end();
+    bare::Unload();
+    bench::Settle();
+    FreeLibrary(plugin.module);
+    HostStop();
+
+    // The figures.
+    DllFacts facts = InspectDll(dll);
+    std::string importList;
+    for (const std::string& name : facts.imports)
+        importList += (importList.empty() ? "" : ", ") + name;
+    double kib = facts.size / 1024.0;
+    bool sizeMet = facts.size <= 48 * 1024;
+    char line[512];
+
+    report.markdown += "| step | median: zelk / bare = ratio | minimum: zelk / bare = ratio | "
+                       "goal (median ratio) |\n|---|---|---|---|\n";
+    report.text += "figures in ms, median and minimum of each, as zelk / bare = ratio\n";
+    for (int s = 0; s < StepCount; ++s) {
+        const Series& r = Results[s];
+        double zm = Median(r.zelk), bm = Median(r.bare);
+        std::string goal = "none";
+        if (Steps[s].goal > 0) {
+            char g[64];
+            snprintf(g, sizeof g, "at most %.1f: %s", Steps[s].goal,
+                     zm <= Steps[s].goal * bm ? "met" : "missed");
+            goal = g;
+        }
+        std::string median = Figure(zm, bm), minimum = Figure(Minimum(r.zelk), Minimum(r.bare));
+        snprintf(line, sizeof line, "  %-34s median %-28s min %-28s goal %s", Steps[s].name,
+                 median.c_str(), minimum.c_str(), goal.c_str());
+        report.text += std::string(line) + "\n";
+        snprintf(line, sizeof line, "| %s | %s | %s | %s |", Steps[s].name, median.c_str(),
+                 minimum.c_str(), goal.c_str());
+        report.markdown += std::string(line) + "\n";
+    }
+
+    report.Line("", "");
+    snprintf(line, sizeof line, "zelk.dll: %lu bytes (%.1f KiB); goal at most 48 KiB: %s",
+             static_cast<unsigned long>(facts.size), kib, sizeMet ? "met" : "missed");
+    report.Line(line, std::string("- ") + line);
+    snprintf(line, sizeof line, "zelk.dll imports: %s; only system DLLs: %s", importList.c_str(),
+             facts.nonSystem.empty() ? "yes, goal met" : "no, goal missed");
+    report.Line(line, std::string("- ") + line);
+    snprintf(line, sizeof line,
+             "repetitions: %d of each step for zelk and for bare (after %d "
+             "discarded warm-up rounds)",
+             reps, warmup);
+    report.Line(line, std::string("- ") + line);
+    for (const std::string& check : pixelChecks) {
+        std::string l = "bare picture against zelk's, " + check;
+        report.Line(l, "- " + l);
+    }
+    snprintf(line, sizeof line, "bench ran %.1f s", (NowMs() - benchBegan) / 1000.0);
+    report.Line(line, std::string("- ") + line);
+
+    fputs(report.text.c_str(), stdout);
+    if (!markdownPath.empty() && !bench::WriteWholeFile(markdownPath, report.markdown))
+        Fail("cannot write the Markdown figures");
+    if (!rawPath.empty() && !bench::WriteWholeFile(rawPath, raw)) Fail("cannot write the timings");
+    return 0;
+}
