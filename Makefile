@@ -3,8 +3,10 @@
 BUILD := build
 CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
+# Repetitions of each timed step in `make bench` (about a second each).
+BENCH_REPS := 40
 
-.PHONY: all setup configure build prefix test run help clean
+.PHONY: all setup configure build prefix test run bench dist help clean
 
 all: build
 
@@ -12,6 +14,8 @@ help:
 	@echo "make run    set up, build, and run zelk.dll in the development host"
 	@echo "make test   set up, build, and run every test under Wine in Xvfb"
 	@echo "make build  build zelk.dll, devhost.exe and the test programs"
+	@echo "make bench  time zelk.dll against a bare Win32 lower bound; writes docs/performance.md"
+	@echo "make dist   build the release zip build/zelk-1.0-win32.zip (zelk.dll and readme.txt)"
 	@echo "make clean  remove the build folder"
 
 setup:
@@ -31,8 +35,20 @@ prefix: setup
 test: build prefix
 	cd $(BUILD) && ZELK_BUILD=$(CURDIR)/$(BUILD) $(XVFB) ctest --output-on-failure
 
+# Figures are only worth keeping from an otherwise idle machine: the load
+# average before the run goes into the report.
+bench: build prefix
+	@cut -d' ' -f1-3 /proc/loadavg > $(BUILD)/bench/load-before
+	cd $(BUILD)/bench && rm -f figures.md && ZELK_BUILD=$(CURDIR)/$(BUILD) $(XVFB) $(CURDIR)/scripts/wine-run \
+		zelk_bench.exe --reps $(BENCH_REPS) --markdown figures.md --raw timings.csv
+	@bench/write-report $(BUILD)/bench/figures.md docs/performance.md "$$(cat $(BUILD)/bench/load-before)"
+
 run: build prefix
 	@ZELK_BUILD=$(CURDIR)/$(BUILD) scripts/run
+
+dist: build
+	cd $(BUILD) && cpack -G ZIP
+	@echo "release zip: $(BUILD)/zelk-1.0-win32.zip"
 
 clean:
 	rm -rf $(BUILD)
