@@ -17,6 +17,7 @@ mkdir "$work/x" && (cd "$work/x" && cmake -E tar xf "$zip")
 lines=$(wc -l < "$work/x/readme.txt")
 crlf=$(grep -c "$(printf '\r')\$" "$work/x/readme.txt")
 check "every readme line ends in CR LF ($crlf of $lines)" test "$lines" -gt 10 -a "$crlf" -eq "$lines"
-check "the zipped DLL is the PE32 with its four exports" sh "$check_binaries" "$objdump" "$work/x/zelk.dll"
+dll_ok() { out=$(sh "$check_binaries" "$objdump" "$work/x/zelk.dll") || { echo "$out"; return 1; }; }
+check "the zipped DLL is the PE32 with its four exports" dll_ok
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
