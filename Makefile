@@ -41,7 +41,8 @@ bench: build prefix
 	@cut -d' ' -f1-3 /proc/loadavg > $(BUILD)/bench/load-before
 	cd $(BUILD)/bench && rm -f figures.md && ZELK_BUILD=$(CURDIR)/$(BUILD) $(XVFB) $(CURDIR)/scripts/wine-run \
 		zelk_bench.exe --reps $(BENCH_REPS) --markdown figures.md --raw timings.csv
-	@bench/write-report $(BUILD)/bench/figures.md docs/performance.md "$$(cat $(BUILD)/bench/load-before)"
+	@bench/write-report $(BUILD)/bench/figures.md docs/performance.md "$$(cat $(BUILD)/bench/load-before)" \
+		"make bench$(if $(filter command line,$(origin BENCH_REPS)), BENCH_REPS=$(BENCH_REPS))"
 
 run: build prefix
 	@ZELK_BUILD=$(CURDIR)/$(BUILD) scripts/run
