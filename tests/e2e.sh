@@ -1,0 +1,470 @@
+#!/bin/bash
+# End-to-end test: devhost.exe runs zelk.dll under Wine and xdotool drives it
+# with real mouse and keyboard input, as a user would. What the user would see
+# is read back from the screen's pixels, what is kept from zelk.rc.
+#
+# CTest runs it inside the Xvfb that `make test` starts. Run by hand without
+# a DISPLAY it starts its own Xvfb:  ZELK_BUILD=$PWD/build bash tests/e2e.sh
+#
+# Each scenario starts devhost once. The windows are drawn in a flat solid
+# style written below, so the colours on screen are known exactly (only the
+# edges of smoothed text blend):
+#   background and open entries  #204080      ticked entries  #80c0ff
+#   open entries' text           #ffff00      ticked text     #ff0000
+# Geometry, in the plug-in window's own coordinates, for n entries: the window
+# is 100 x (30 + 15n); entry i's tick box is 10x10 at (5, 15i + 10), its label
+# 75x15 at (20, 15i + 8); "Add Item" is 90x15 at (5, 15n + 12).
+set -u
+
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(dirname "$HERE")
+: "${ZELK_BUILD:=$ROOT/build}"
+export ZELK_BUILD
+
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+
+. "$ROOT/scripts/wine-env"
+DEVHOST=$ZELK_BUILD/host/devhost.exe
+WORK=$ZELK_BUILD/e2e
+LOG=$WORK/wine.log
+
+BG=204080 DONE_BG=80c0ff TEXT=ffff00 DONE_TEXT=ff0000 EDITOR=ffffff
+
+PASSED=0 FAILED=0
+HOST_PID=""
+
+pass() { PASSED=$((PASSED + 1)); echo "ok   $1"; }
+fail() { FAILED=$((FAILED + 1)); echo "FAIL $1"; }
+
+# check DESCRIPTION COMMAND...: the command must succeed now.
+check() {
+    local what=$1
+    shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+# eventually DESCRIPTION COMMAND...: the command must succeed within $WAIT
+# seconds; Wine paints and writes files asynchronously, so most results are
+# polled for rather than slept on.
+WAIT=5
+eventually() {
+    local what=$1 deadline=$((SECONDS + WAIT))
+    shift
+    while ! "$@"; do
+        if [ $SECONDS -ge $deadline ]; then
+            fail "$what"
+            return 1
+        fi
+        sleep 0.05
+    done
+    pass "$what"
+}
+
+# ---- Wine and the host ----------------------------------------------------
+
+# Runs devhost in a private Wine prefix: a folder of links to the build's
+# prefix, so it gets a wineserver of its own. The host finds "the running
+# devhost" through that server; sharing it, this test could --quit a devhost
+# that `make run` left open, or be refused a start because of it.
+make_private_prefix() {
+    local shared=$WINEPREFIX entry
+    mkdir -p "$WORK/prefix"
+    for entry in "$shared"/* "$shared"/.update-timestamp; do
+        # "wineserver" names the shared prefix's own server socket folder.
+        [ "$(basename "$entry")" = wineserver ] || ln -s "$entry" "$WORK/prefix/"
+    done
+    export WINEPREFIX=$WORK/prefix
+}
+
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+devhost() { wine "$DEVHOST" "$@" >>"$LOG" 2>&1; }
+
+start_host() {
+    wine "$DEVHOST" "$@" >>"$LOG" 2>&1 &
+    HOST_PID=$!
+}
+
+host_running() { [ -n "$HOST_PID" ] && kill -0 "$HOST_PID" 2>/dev/null; }
+
+# Waits for the host process to end and checks its exit status.
+host_ended() {
+    local what=$1 deadline=$((SECONDS + 10)) status
+    while host_running; do
+        if [ $SECONDS -ge $deadline ]; then
+            fail "$what (still running)"
+            kill "$HOST_PID" 2>/dev/null
+            wait "$HOST_PID" 2>/dev/null
+            HOST_PID=""
+            return 1
+        fi
+        sleep 0.05
+    done
+    wait "$HOST_PID"
+    status=$?
+    HOST_PID=""
+    check "$what (exit status $status)" [ "$status" -eq 0 ]
+}
+
+# A scenario that gave up may leave its host running; the next one needs
+# the place.
+stop_leftover_host() {
+    host_running || return 0
+    devhost --quit || kill "$HOST_PID" 2>/dev/null
+    wait "$HOST_PID" 2>/dev/null
+    HOST_PID=""
+}
+
+cleanup() {
+    xdotool keyup ctrl mouseup 1 2>/dev/null
+    stop_leftover_host
+    # Only this test's own server, in its private prefix.
+    [ "$WINEPREFIX" = "$WORK/prefix" ] && wineserver -k 2>/dev/null
+}
+trap cleanup EXIT
+
+# ---- the screen -----------------------------------------------------------
+
+# Pixels of a screen rectangle X Y W H, one "x y rrggbb r g b" line each, x
+# and y relative to the rectangle's corner, row by row.
+PIXELS_AWK='NR > 1 {
+    split($1, p, /[,:]/); split($2, v, /[(),]/); i = index($0, "#")
+    print p[1], p[2], tolower(substr($0, i + 1, 6)), v[2], v[3], v[4] }'
+# While SHOT names a PNG file, they come from it instead of the screen.
+SHOT=""
+grab() {
+    if [ -n "$SHOT" ]; then
+        convert "$SHOT" -crop "${3}x${4}+${1}+${2}" +repage -depth 8 txt:- 2>/dev/null
+    else
+        import -window root -crop "${3}x${4}+${1}+${2}" -depth 8 txt:- 2>/dev/null
+    fi | awk "$PIXELS_AWK"
+}
+
+colour_at() { grab "$1" "$2" 1 1 | awk '{ print $3 }'; }
+is_colour() { [ "$(colour_at "$1" "$2")" = "$3" ]; }
+
+# Text is drawn smoothed, so its edges blend into the gradient under it; a
+# text pixel is one within 64 of the text colour in every channel, which no
+# blend of less than three quarters text reaches.
+NEAR_AWK='function hex(s, i) { return index("0123456789abcdef", substr(s, i, 1)) - 1 }
+function d(a, b) { return a > b ? a - b : b - a }
+BEGIN { r = hex(c, 1) * 16 + hex(c, 2); g = hex(c, 3) * 16 + hex(c, 4); b = hex(c, 5) * 16 + hex(c, 6) }
+function near() { return d($4, r) <= 64 && d($5, g) <= 64 && d($6, b) <= 64 }'
+
+# How many pixels of the rectangle X Y W H are exactly COLOUR.
+count_colour() { grab "$1" "$2" "$3" "$4" | awk -v c="$5" '$3 == c { n++ } END { print n + 0 }'; }
+none_of() { [ "$(count_colour "$@")" -eq 0 ]; }
+# How many are text of COLOUR (see NEAR_AWK).
+count_text() { grab "$1" "$2" "$3" "$4" | awk -v c="$5" "$NEAR_AWK"' near() { n++ } END { print n + 0 }'; }
+text_at_least() { [ "$(count_text "$2" "$3" "$4" "$5" "$6")" -ge "$1" ]; }
+no_text() { [ "$(count_text "$@")" -eq 0 ]; }
+
+# The longest horizontal run of text of COLOUR in the rectangle X Y W H.
+longest_run() {
+    grab "$1" "$2" "$3" "$4" | awk -v c="$5" "$NEAR_AWK"'
+        $2 != row { row = $2; run = 0 }
+        { run = near() ? run + 1 : 0; if (run > best) best = run }
+        END { print best + 0 }'
+}
+
+# The plug-in's top-level X window (devhost's only one larger than 1x1 that
+# is mapped) as "X Y W H".
+window_geometry() {
+    local id
+    for id in $(xwininfo -root -tree | awk '/"devhost.exe"/ && $0 !~ / 1x1\+/ { print $1 }'); do
+        xwininfo -id "$id" 2>/dev/null | awk '
+            /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+            /Width:/ { w = $NF } /Height:/ { h = $NF }
+            /Map State: IsViewable/ { shown = 1 }
+            END { if (shown) print x, y, w, h }'
+    done | head -n 1
+}
+
+# Succeeds when the plug-in's window is at X Y and W x H, and keeps X Y in WX WY.
+WX=0 WY=0
+window_is() { [ "$(window_geometry)" = "$1 $2 $3 $4" ] && WX=$1 WY=$2; }
+
+# ---- what the plug-in shows, in its own coordinates from (WX, WY) ----------
+
+label_x() { echo $((WX + 20)); }
+label_y() { echo $((WY + 15 * $1 + 8)); }
+
+# An open entry: its own gradient (the background's colour in this style)
+# under the label's text colour, nothing struck out.
+entry_open() {
+    local x y
+    x=$(label_x) y=$(label_y "$1")
+    is_colour $((x + 1)) $((y + 1)) $BG && text_at_least 20 "$x" "$y" 75 15 $TEXT &&
+        no_text "$x" "$y" 75 15 $DONE_TEXT && [ "$(longest_run "$x" "$y" 75 15 $TEXT)" -lt 20 ]
+}
+
+# A ticked entry: the gradient reversed, the text in the done colour with a
+# line through it (a run of that colour wider than any letter).
+entry_ticked() {
+    local x y
+    x=$(label_x) y=$(label_y "$1")
+    is_colour $((x + 1)) $((y + 1)) $DONE_BG && text_at_least 20 "$x" "$y" 75 15 $DONE_TEXT &&
+        no_text "$x" "$y" 75 15 $TEXT && [ "$(longest_run "$x" "$y" 75 15 $DONE_TEXT)" -ge 20 ]
+}
+
+editor_open_on() { [ "$(count_colour "$(label_x)" "$(label_y "$1")" 75 15 $EDITOR)" -ge 600 ]; }
+editor_closed() { none_of $((WX + 20)) $((WY + 8)) 75 $((15 * $1)) $EDITOR; }
+
+add_button_shown() { text_at_least 20 $((WX + 5)) $((WY + 15 * $1 + 12)) 90 15 $TEXT; }
+window_shown() { [ "$(count_colour "$WX" "$WY" 100 "$1" $BG)" -ge 2000 ]; }
+window_gone_from() { none_of "$1" "$2" 100 "$3" $BG; }
+
+# ---- input ------------------------------------------------------------------
+
+click_add() { xdotool mousemove $((WX + 50)) $((WY + 15 * $1 + 19)) click 1; }
+click_box() { xdotool mousemove $((WX + 10)) $((WY + 15 * $1 + 15)) click "$2"; }
+double_click_label() {
+    xdotool mousemove $((WX + 57)) $((WY + 15 * $1 + 15)) click --repeat 2 --delay 60 "$2"
+}
+# Presses button 1 at X Y, moves by DX DY in steps and lets go.
+drag() {
+    local x=$1 y=$2 dx=$3 dy=$4
+    xdotool mousemove "$x" "$y" mousedown 1 sleep 0.05 \
+        mousemove $((x + dx / 3)) $((y + dy / 3)) sleep 0.05 \
+        mousemove $((x + dx)) $((y + dy)) sleep 0.05 mouseup 1
+}
+# The same with Control held. The plug-in asks for Control's state when Wine
+# gets round to the button press, not when it happened, so Control stays
+# down until the window has been seen moved by DX DY, and W x H.
+control_drag() {
+    local what=$1 x=$2 y=$3 dx=$4 dy=$5 w=$6 h=$7 moved=0
+    xdotool keydown ctrl
+    drag "$x" "$y" "$dx" "$dy"
+    eventually "$what" window_is $((WX + dx)) $((WY + dy)) "$w" "$h" && moved=1
+    xdotool keyup ctrl
+    [ $moved = 1 ]
+}
+park_pointer() { xdotool mousemove 640 1000; }
+
+# Renames entry I the way a user does: double-click the label, click into
+# the editor, replace its text, and end with KEY (Return or Escape).
+edit_entry() {
+    local i=$1 text=$2 key=$3
+    double_click_label "$i" 1
+    eventually "double-clicking entry $((i + 1)) opens the editor over it" editor_open_on "$i" || return
+    sleep 0.2 # apart from the double-click, so this is a click of its own
+    xdotool mousemove $((WX + 57)) $((WY + 15 * i + 15)) click 1
+    xdotool key End shift+Home
+    xdotool type --delay 20 "$text"
+    xdotool key "$key"
+    eventually "$key closes the editor over entry $((i + 1))" editor_closed $((i + 1))
+}
+
+# ---- zelk.rc ------------------------------------------------------------------
+
+RC=$WORK/plugin/zelk.rc
+rc_text() { tr -d '\r' <"$RC" 2>/dev/null; }
+rc_has() { rc_text | grep -Fqx "$1"; }
+# The entries as "text|done" lines.
+rc_entries() {
+    rc_text | awk -F': ' '/^zelk\.zelk[0-9]+\.text:/ { t = $2 } /^zelk\.zelk[0-9]+\.done:/ { print t "|" $2 }'
+}
+rc_entries_are() { [ "$(rc_entries)" = "$(printf '%s\n' "$@")" ]; }
+rc_entry_count_is() { [ "$(rc_entries | grep -c .)" -eq "$1" ]; }
+
+# ---- scenarios ------------------------------------------------------------------
+
+STYLE=$WORK/flat.style
+write_style() {
+    cat >"$STYLE" <<'EOF'
+toolbar: Flat Solid
+toolbar.color: #204080
+toolbar.colorTo: #80c0ff
+toolbar.textColor: #ffff00
+window.label.unfocus.textColor: #ff0000
+bevelWidth: 0
+borderWidth: 0
+EOF
+}
+
+# A day with the list: entries added, renamed, ticked and unticked, one
+# deleted; the window hidden and shown, moved by Control-drag; then the host
+# told to quit, and everything checked in zelk.rc.
+scenario_session() {
+    echo "-- session: add, edit, tick, delete, hide, move, quit"
+    rm -f "$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window appears at (10,10), 100x30, in the style's colours" \
+        window_is 10 10 100 30 || return
+    eventually "an empty list shows its Add Item button" add_button_shown 0
+    check "the window's background is the style's colour" window_shown 30
+    check "a first start creates zelk.rc with the default position" \
+        eval 'rc_has "zelk.position.x: 10" && rc_has "zelk.position.y: 10"'
+    check "a first start has no entries" rc_entry_count_is 0
+
+    local n
+    for n in 1 2 3 4; do
+        click_add $((n - 1))
+        eventually "Add Item adds entry $n: the window grows to $((30 + 15 * n)) pixels" \
+            window_is 10 10 100 $((30 + 15 * n)) || return
+        eventually "Add Item writes entry $n to zelk.rc at once" rc_entry_count_is "$n"
+    done
+    eventually "Add Item sits below the fourth entry" add_button_shown 4
+    check "new entries are New Item, not done" \
+        rc_entries_are "New Item|0" "New Item|0" "New Item|0" "New Item|0"
+    for n in 0 1 2 3; do
+        check "entry $((n + 1)) shows open: its own gradient and text" entry_open $n
+    done
+
+    # Entry 3 is the one deleted; its tick tells it apart from entry 2.
+    edit_entry 0 "Buy milk" Return
+    edit_entry 1 "Oops" Escape
+    edit_entry 3 "Call Bob" Return
+    check "the entries show open after editing" \
+        eval 'entry_open 0 && entry_open 1 && entry_open 2 && entry_open 3'
+
+    click_box 0 1
+    eventually "a left click on entry 1's box ticks it: gradient reversed, text struck out" \
+        entry_ticked 0
+    click_box 1 1
+    eventually "a left click on entry 2's box ticks it" entry_ticked 1
+    click_box 1 2
+    eventually "a middle click on entry 2's box unticks it" entry_open 1
+    check "unticking entry 2 leaves entry 1 ticked" entry_ticked 0
+    click_box 2 1
+    eventually "a left click on entry 3's box ticks it" entry_ticked 2
+
+    double_click_label 2 3
+    eventually "a right-button double-click deletes entry 3: the window shrinks to 75" \
+        window_is 10 10 100 75 || return
+    eventually "the deletion writes the list: edits, ticks, the rest renumbered" \
+        rc_entries_are "Buy milk|1" "New Item|0" "Call Bob|0"
+    eventually "after the rebuild entry 1 still shows ticked" entry_ticked 0
+    check "after the rebuild entries 2 and 3 show open" eval 'entry_open 1 && entry_open 2'
+
+    devhost --send @CorvaneHidePlugins
+    eventually "@CorvaneHidePlugins takes the window off the screen" window_gone_from 10 10 75
+    devhost --send @CorvaneShowPlugins
+    eventually "@CorvaneShowPlugins brings it back" eval 'window_shown 75 && entry_ticked 0'
+
+    # A drag without Control must not move the window: the Control-drag after
+    # it expects the window exactly 200,150 from (10,10).
+    drag 60 13 100 100
+    control_drag "Control-drag on the background moves the window by the drag" \
+        60 13 200 150 100 75 || return
+    eventually "the window is drawn at its new place" window_shown 75
+    check "nothing is left at the old place" window_gone_from 10 10 75
+
+    control_drag "Control-drag starting on a label moves the whole window" \
+        $((WX + 57)) $((WY + 30)) 100 50 100 75 || return
+    eventually "the label dragged on is neither edited nor ticked" \
+        eval 'window_shown 75 && entry_open 1 && editor_closed 3'
+
+    devhost --send "@ovletInternal AlwaysOnTop"
+    eventually "the AlwaysOnTop command writes its new setting at once" \
+        rc_has "zelk.alwaysOnTop: false"
+
+    park_pointer
+    local shot=$WORK/session.png
+    import -window root -crop "100x75+$WX+$WY" +repage "$shot"
+    check "the screenshot has the window's size" [ "$(identify -format '%wx%h' "$shot")" = 100x75 ]
+    check "the screenshot shows the window in the style" screenshot_as_expected "$shot"
+
+    check "devhost --quit finds the host and returns 0" devhost --quit
+    host_ended "devhost ends after --quit"
+    check "zelk.rc holds the moved position, the settings and the entries exactly" \
+        [ "$(rc_text)" = "$(cat <<'EOF'
+zelk.position.x: 310
+zelk.position.y: 210
+zelk.width: 100
+zelk.alwaysOnTop: false
+zelk.snapWindow: true
+zelk.transparency: false
+zelk.inSlit: false
+zelk.transparency.alpha: 200
+zelk.zelk1.text: Buy milk
+zelk.zelk1.done: 1
+zelk.zelk2.text: New Item
+zelk.zelk2.done: 0
+zelk.zelk3.text: Call Bob
+zelk.zelk3.done: 0
+EOF
+)" ]
+}
+
+# The final screenshot, read with the same eyes as the screen: background
+# in the corners, entry 1 ticked, entries 2 and 3 open, the button's text.
+screenshot_as_expected() {
+    local SHOT=$1 WX=0 WY=0
+    is_colour 0 0 $BG && is_colour 99 0 $BG && is_colour 0 74 $BG && is_colour 99 74 $BG &&
+        entry_ticked 0 && entry_open 1 && entry_open 2 && add_button_shown 3
+}
+
+# The list as saved above, started again: it comes back where it was left,
+# with its ticks. A change made then is saved when the host gets Control+C,
+# as in `make run`.
+scenario_restart() {
+    echo "-- restart: the saved list comes back; Control+C saves"
+    stop_leftover_host
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window comes back at its saved place and size" \
+        window_is 310 210 100 75 || return
+    eventually "entry 1 comes back ticked, entries 2 and 3 open" \
+        eval 'entry_ticked 0 && entry_open 1 && entry_open 2'
+    click_box 2 1
+    eventually "a left click ticks entry 3" entry_ticked 2
+    kill -INT "$HOST_PID"
+    host_ended "devhost ends on Control+C (SIGINT)"
+    check "the tick made before Control+C is in zelk.rc" \
+        rc_entries_are "Buy milk|1" "New Item|0" "Call Bob|1"
+}
+
+# zelk.rc asks for the slit: devhost --slit docks the window in the slit at
+# the right edge of the screen, the list works there, and it stays docked.
+scenario_slit() {
+    echo "-- slit: devhost --slit docks the window"
+    stop_leftover_host
+    printf '%s\n' "zelk.position.x: 10" "zelk.position.y: 10" "zelk.inSlit: true" \
+        "zelk.zelk1.text: Docked" "zelk.zelk1.done: 1" \
+        "zelk.zelk2.text: Second" "zelk.zelk2.done: 0" >"$RC"
+    local width height
+    read -r width height < <(xdpyinfo | awk '/dimensions:/ { split($2, d, "x"); print d[1], d[2] }')
+    start_host --slit --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    # The slit holds the 100x60 window with a 2-pixel margin, centred on the right edge.
+    local slit_x=$((width - 104))
+    eventually "the slit appears at the right edge, sized to the docked window" \
+        window_is $slit_x $(((height - 64) / 2)) 104 64 || return
+    WX=$((WX + 2)) WY=$((WY + 2))
+    eventually "the plug-in is drawn inside the slit's margin" \
+        eval 'window_shown 60 && is_colour $((WX - 1)) $((WY - 1)) 808080'
+    check "the docked list shows its entries" eval 'entry_ticked 0 && entry_open 1'
+    check "no floating window at the saved position" window_gone_from 10 10 60
+    edit_entry 1 "Renamed" Return
+    click_add 2
+    eventually "Add Item in the slit: the slit grows with the window" \
+        window_is $slit_x $(((height - 79) / 2)) 104 79
+    eventually "Add Item in the slit writes the new entry and the edit" \
+        rc_entries_are "Docked|1" "Renamed|0" "New Item|0"
+    devhost --quit
+    host_ended "devhost --slit ends after --quit"
+    check "the plug-in stays docked: zelk.rc keeps inSlit" rc_has "zelk.inSlit: true"
+}
+
+# ---- main ----------------------------------------------------------------------
+
+for tool in xdotool xwininfo xdpyinfo import convert identify wine; do
+    command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/setup installs it)"; exit 1; }
+done
+[ -f "$DEVHOST" ] && [ -f "$ZELK_BUILD/zelk.dll" ] || { echo "e2e: build first (make build)"; exit 1; }
+
+rm -rf "$WORK"
+mkdir -p "$WORK/plugin"
+cp "$ZELK_BUILD/zelk.dll" "$WORK/plugin/"
+make_private_prefix
+write_style
+park_pointer
+
+started=$SECONDS
+scenario_session
+scenario_restart
+scenario_slit
+echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"
+echo "$PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
