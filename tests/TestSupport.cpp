@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -189,6 +190,23 @@ COLORREF PixelOf(HWND window, int x, int y) {
     COLORREF c = GetPixel(dc, x, y);
     ReleaseDC(window, dc);
     return c;
+}
+
+ListItem* Entry(int i) {
+    ListItem* item = ListHead;
+    while (item && i-- > 0) item = item->next;
+    return item;
+}
+
+int HighestFreshGdiSlot() {
+    HDC probes[64];
+    int highest = 0;
+    for (HDC& probe : probes) {
+        probe = CreateCompatibleDC(nullptr);
+        highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xffff));
+    }
+    for (HDC probe : probes) DeleteDC(probe);
+    return highest;
 }
 
 std::vector<std::pair<std::string, int>> ListedEntries() {

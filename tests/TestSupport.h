@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct ListItem;
+
 namespace test {
 
 std::string ProgramDirectory(); // with trailing backslash
@@ -50,5 +52,13 @@ COLORREF PixelOf(HWND window, int x, int y);
 
 // Entries of the list in memory, as (text, done) pairs.
 std::vector<std::pair<std::string, int>> ListedEntries();
+// The i-th record of the list, or null.
+ListItem* Entry(int i);
+
+// Wine reports no GDI object counts. Its handle table hands out freed slots
+// before new ones, so the highest slot a burst of fresh objects lands in
+// stays put while paints release what they make, and climbs by one per
+// paint for every object a paint leaks.
+int HighestFreshGdiSlot();
 
 } // namespace test

@@ -410,10 +410,18 @@ scenario_restart() {
         eval 'entry_ticked 0 && entry_open 1 && entry_open 2'
     click_box 2 1
     eventually "a left click ticks entry 3" entry_ticked 2
+    # Text typed into the editor and not yet stored is kept at the end.
+    double_click_label 1 1
+    eventually "double-clicking entry 2 opens the editor" editor_open_on 1 || return
+    sleep 0.2
+    xdotool mousemove $((WX + 57)) $((WY + 30)) click 1
+    xdotool key End shift+Home
+    xdotool type --delay 20 "Pending"
+    sleep 0.3
     kill -INT "$HOST_PID"
     host_ended "devhost ends on Control+C (SIGINT)"
-    check "the tick made before Control+C is in zelk.rc" \
-        rc_entries_are "Buy milk|1" "New Item|0" "Call Bob|1"
+    check "the tick and the text still in the editor at Control+C are in zelk.rc" \
+        rc_entries_are "Buy milk|1" "Pending|0" "Call Bob|1"
 }
 
 # zelk.rc asks for the slit: devhost --slit docks the window in the slit at
@@ -442,9 +450,18 @@ scenario_slit() {
         window_is $slit_x $(((height - 79) / 2)) 104 79
     eventually "Add Item in the slit writes the new entry and the edit" \
         rc_entries_are "Docked|1" "Renamed|0" "New Item|0"
+    # The slit keeps its windows where it lays them: Control-drag moves nothing.
+    xdotool keydown ctrl
+    drag $((WX + 50)) $((WY + 3)) -200 40
+    sleep 0.3
+    xdotool keyup ctrl
+    check "Control-drag on the docked window leaves it in the slit" \
+        eval 'window_is $slit_x $(((height - 79) / 2)) 104 79 && window_shown 75'
     devhost --quit
     host_ended "devhost --slit ends after --quit"
     check "the plug-in stays docked: zelk.rc keeps inSlit" rc_has "zelk.inSlit: true"
+    check "the docked position saved is the slit's, not a dragged one" \
+        eval 'rc_has "zelk.position.x: 2" && rc_has "zelk.position.y: 2"'
 }
 
 # ---- main ----------------------------------------------------------------------

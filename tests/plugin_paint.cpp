@@ -82,11 +82,6 @@ protected:
         Stop();
         RemoveSettingsFiles();
     }
-    ListItem* Entry(int i) {
-        ListItem* item = ListHead;
-        while (item && i--) item = item->next;
-        return item;
-    }
 };
 
 } // namespace
@@ -151,37 +146,23 @@ TEST_F(PaintTest, StyleChangeRepaintsWithTheNewColours) {
     EXPECT_EQ(Capture(Entry(0)->label).at(0, 0), RGB(0, 0xff, 0));
 }
 
-// Wine reports no GDI object counts. It hands out handle slots from a free
-// list first and takes a new slot only when that is empty, so the highest
-// slot a burst of fresh objects lands in stays put while paints release what
-// they make, and climbs by one per paint for every object a paint leaks.
-int HighestFreshHandleSlot() {
-    HDC probes[64];
-    int highest = 0;
-    for (HDC& probe : probes) {
-        probe = CreateCompatibleDC(nullptr);
-        highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xffff));
-    }
-    for (HDC probe : probes) DeleteDC(probe);
-    return highest;
-}
-
+// Far more paints than any leak could hide: see HighestFreshGdiSlot.
 TEST_F(PaintTest, ThousandsOfPaintsLeaveNoGdiObjectBehind) {
     ASSERT_TRUE(Start(SettingsText({{"IIII", 1}, {"IIII", 0}})));
     HWND windows[] = {Entry(0)->label, Entry(1)->label, Entry(0)->doneBox, ThePlugin->addButton,
                       ThePlugin->mainWindow};
     for (HWND w : windows) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    const int before = HighestFreshHandleSlot();
+    const int before = HighestFreshGdiSlot();
     for (int i = 0; i < 3000; ++i) {
         RedrawWindow(windows[i % 5], nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     }
-    EXPECT_LT(HighestFreshHandleSlot() - before, 50);
+    EXPECT_LT(HighestFreshGdiSlot() - before, 50);
 
     // A leaking probe is caught by the same measure.
-    const int start = HighestFreshHandleSlot();
+    const int start = HighestFreshGdiSlot();
     std::vector<HFONT> leaked;
     for (int i = 0; i < 500; ++i) leaked.push_back(CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
-    EXPECT_GE(HighestFreshHandleSlot() - start, 400);
+    EXPECT_GE(HighestFreshGdiSlot() - start, 400);
     for (HFONT f : leaked) DeleteObject(f);
 
     Shot after = Capture(Entry(0)->label);

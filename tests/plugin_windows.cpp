@@ -31,11 +31,6 @@ protected:
         MapWindowPoints(HWND_DESKTOP, P().mainWindow, reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
-    ListItem* Entry(int i) {
-        ListItem* item = ListHead;
-        while (item && i--) item = item->next;
-        return item;
-    }
     std::string File() { return ReadFileText(SettingsPath()); }
     void Broadcast(const char* text) {
         HostBroadcast(text);
@@ -175,6 +170,20 @@ TEST_F(WindowTest, EditInPlace) {
     // Edits reach the file at the next rebuild.
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(File(), SettingsText({{"one", 0}, {"tab here", 0}, {"New Item", 0}}));
+
+    // Text still in an open editor is kept by an addition, a deletion and
+    // the end, not dropped with the windows.
+    auto typeIntoOpenEditor = [&](int entry, const char* text) {
+        SendMessageA(Entry(entry)->label, WM_LBUTTONDBLCLK, 0, 0);
+        SetWindowTextA(P().editControl, text);
+    };
+    typeIntoOpenEditor(0, "kept by add");
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    typeIntoOpenEditor(1, "kept by delete");
+    SendMessageA(Entry(2)->label, WM_RBUTTONDBLCLK, 0, 0);
+    typeIntoOpenEditor(2, "kept at the end");
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"kept by add", 0}, {"kept by delete", 0}, {"kept at the end", 0}}));
 }
 
 TEST_F(WindowTest, StrayMessagesChangeNothing) {

@@ -19,26 +19,8 @@ using Entries = std::vector<std::pair<std::string, int>>;
 
 namespace {
 
-ListItem* Entry(int i) {
-    ListItem* item = ListHead;
-    while (item && i--) item = item->next;
-    return item;
-}
-
-// Wine reports no GDI or USER object counts. Both handle tables hand out
-// freed slots before new ones, so the highest slot a burst of fresh objects
-// lands in stays put unless something is leaked.
-int HighestFreshGdiSlot() {
-    HDC probes[64];
-    int highest = 0;
-    for (HDC& p : probes) {
-        p = CreateCompatibleDC(nullptr);
-        highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(p) & 0xffff));
-    }
-    for (HDC p : probes) DeleteDC(p);
-    return highest;
-}
-
+// Like HighestFreshGdiSlot: the USER handle table also reuses freed slots
+// first, so leaked windows show as a climbing slot.
 int HighestFreshWindowSlot() {
     HWND probes[32];
     int highest = 0;

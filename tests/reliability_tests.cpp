@@ -24,12 +24,6 @@ Entries WriterList(int which);
 
 namespace {
 
-ListItem* Entry(int i) {
-    ListItem* item = ListHead;
-    while (item && i--) item = item->next;
-    return item;
-}
-
 // Entries as a fresh plug-in would load them from the file.
 Entries EntriesInFile() {
     Entries e;

@@ -47,6 +47,7 @@ int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
 
 void __cdecl endPlugin() {
     if (!ThePlugin) return;
+    CommitOpenEdit();
     ThePlugin->WriteSettings();
     DestroyPluginWindows();
     PluginInstance::Destroy(ThePlugin);

@@ -95,6 +95,12 @@ void KeepOnScreen(PluginInstance& p) {
 
 bool IsMainWindow(HWND window) { return ThePlugin && window == ThePlugin->mainWindow; }
 
+// Docked, the slit owns the window's place: a Control-drag must not slide it
+// around inside the slit (the Control-right-click menu still works).
+bool IsDocked(HWND window) {
+    return IsMainWindow(window) && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD);
+}
+
 // The window's own click target while Control is held: a child passes the
 // test on to the main window, so a Control-drag anywhere moves the whole
 // plug-in rather than one of its rows.
@@ -255,9 +261,16 @@ void Rebuild() {
     CreatePluginWindows();
 }
 
+// What the user typed into an open editor is kept when the windows are about
+// to be rebuilt or torn down, rather than dropped with them.
+void CommitOpenEdit() {
+    if (ThePlugin && IsWindowVisible(ThePlugin->editControl)) CommitEdit();
+}
+
 // The staging tables bound the list to 50 entries: a 51st is refused.
 void AddItem() {
     if (!ThePlugin || ItemCount >= MaxItems) return;
+    CommitOpenEdit();
     if (!AppendItem("New Item", 0)) return;
     ++ItemCount;
     Rebuild();
@@ -266,6 +279,7 @@ void AddItem() {
 void DeleteItem(HWND window) {
     ListItem* item = FindItem(window);
     if (!item) return;
+    CommitOpenEdit();
     UnlinkItem(item);
     ReleaseItem(item);
     --ItemCount;
@@ -343,6 +357,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_RBUTTONUP:
         return 0;
+    case WM_NCLBUTTONDOWN:
+        if (IsDocked(window)) return 0;
+        break;
     case WM_NCRBUTTONUP:
         if (GetAsyncKeyState(VK_CONTROL) & 0x8000) {
             ShowConfigurationMenu();

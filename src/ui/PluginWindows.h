@@ -11,6 +11,7 @@ void AddItem();
 void DeleteItem(HWND window);
 void BeginEdit(HWND label);
 void CommitEdit();
+void CommitOpenEdit();
 void CancelEdit();
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
