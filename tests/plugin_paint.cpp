@@ -169,3 +169,15 @@ TEST_F(PaintTest, ThousandsOfPaintsLeaveNoGdiObjectBehind) {
     EXPECT_EQ(after.at(0, 0), ColourTo);
     EXPECT_GT(after.Count(DoneText), 8);
 }
+
+// Loading and unloading many times in one shell process leaves nothing behind.
+TEST_F(PaintTest, RepeatedLoadsLeaveNoGdiObjectBehind) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    Stop();
+    const int before = HighestFreshGdiSlot();
+    for (int i = 0; i < 120; ++i) {
+        ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+        Stop();
+    }
+    EXPECT_LT(HighestFreshGdiSlot() - before, 50);
+}

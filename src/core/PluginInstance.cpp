@@ -38,7 +38,10 @@ void PluginInstance::Destroy(PluginInstance* instance) {
     free(instance);
 }
 
+// The edit font goes too: the shell may load and unload the plug-in many
+// times in one process, and each unload would otherwise leave a font behind.
 PluginInstance::~PluginInstance() {
     if (menu && Host.DelMenu) Host.DelMenu(menu);
+    if (editFont) DeleteObject(editFont);
     free(styleRecord);
 }
