@@ -29,9 +29,15 @@ int showCount;
 std::string lastMenu;
 std::string calls; // every menu call, one per line, for tests
 
-void record(const std::string& call) { calls += call + "\n"; }
-std::string id(HostMenu handle) { return std::to_string(intptr_t(handle)); }
-std::string text(const char* s) { return s ? s : "(null)"; }
+void record(const std::string& call) {
+    calls += call + "\n";
+}
+std::string id(HostMenu handle) {
+    return std::to_string(intptr_t(handle));
+}
+std::string text(const char* s) {
+    return s ? s : "(null)";
+}
 
 Menu* find(HostMenu handle) {
     int id = int(reinterpret_cast<intptr_t>(handle));

@@ -25,7 +25,9 @@ std::string HostDirectory() {
     return dir;
 }
 
-std::string SettingsPath() { return ProgramDirectory() + "zelk.rc"; }
+std::string SettingsPath() {
+    return ProgramDirectory() + "zelk.rc";
+}
 
 std::string StyleFile(const char* name) {
     return ProgramDirectory() + "styles\\" + name;
@@ -38,7 +40,8 @@ std::string ReadFileText(const std::string& path) {
     std::string text;
     char buffer[65536];
     DWORD n = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n) text.append(buffer, n);
+    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n)
+        text.append(buffer, n);
     CloseHandle(f);
     return text;
 }
@@ -72,9 +75,13 @@ void UseStyleText(const std::string& text) {
     HostSetStyle(path.c_str());
 }
 
-void UseStyle(const char* name) { HostSetStyle(StyleFile(name).c_str()); }
+void UseStyle(const char* name) {
+    HostSetStyle(StyleFile(name).c_str());
+}
 
-void BindHost() { BindHostFunctions(GetModuleHandleA(nullptr)); }
+void BindHost() {
+    BindHostFunctions(GetModuleHandleA(nullptr));
+}
 
 void PumpMessages(int milliseconds) {
     DWORD end = GetTickCount() + milliseconds;
@@ -171,7 +178,8 @@ MessageBoxSeen WatchMessageBoxes(const std::function<void()>& action) {
                 seen.owner = GetWindow(search.found, GW_OWNER);
                 ++seen.count;
                 SendMessageA(search.found, WM_CLOSE, 0, 0);
-                while (IsWindow(search.found) && !done) Sleep(5);
+                while (IsWindow(search.found) && !done)
+                    Sleep(5);
             }
             Sleep(10);
         }
@@ -194,7 +202,8 @@ COLORREF PixelOf(HWND window, int x, int y) {
 
 ListItem* Entry(int i) {
     ListItem* item = ListHead;
-    while (item && i-- > 0) item = item->next;
+    while (item && i-- > 0)
+        item = item->next;
     return item;
 }
 
@@ -205,13 +214,15 @@ int HighestFreshGdiSlot() {
         probe = CreateCompatibleDC(nullptr);
         highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(probe) & 0xffff));
     }
-    for (HDC probe : probes) DeleteDC(probe);
+    for (HDC probe : probes)
+        DeleteDC(probe);
     return highest;
 }
 
 std::vector<std::pair<std::string, int>> ListedEntries() {
     std::vector<std::pair<std::string, int>> out;
-    for (ListItem* item = ListHead; item; item = item->next) out.emplace_back(item->text, item->done);
+    for (ListItem* item = ListHead; item; item = item->next)
+        out.emplace_back(item->text, item->done);
     return out;
 }
 

@@ -13,9 +13,9 @@ struct ListItem;
 
 namespace test {
 
-std::string ProgramDirectory(); // with trailing backslash
-std::string HostDirectory();    // a folder the host reports as its own
-std::string SettingsPath();     // zelk.rc beside the program
+std::string ProgramDirectory();          // with trailing backslash
+std::string HostDirectory();             // a folder the host reports as its own
+std::string SettingsPath();              // zelk.rc beside the program
 std::string StyleFile(const char* name); // one of the host's shipped styles
 
 std::string ReadFileText(const std::string& path);

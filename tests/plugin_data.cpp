@@ -32,12 +32,13 @@ struct Instance {
     PluginInstance* operator->() { return ThePlugin; }
     // What the window layer does with the staged entries.
     void ListStaged() {
-        for (int i = 0; i < ItemCount; ++i) AppendItem(LoadedText[i], LoadedDone[i]);
+        for (int i = 0; i < ItemCount; ++i)
+            AppendItem(LoadedText[i], LoadedDone[i]);
     }
 };
 
 class DataTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         RemoveSettingsFiles();
         UseStyle("default.style");
@@ -50,7 +51,8 @@ protected:
 TEST(ItemList, LookupsAppendAndUnlink) {
     ClearItems();
     HWND w[6];
-    for (int i = 0; i < 6; ++i) w[i] = reinterpret_cast<HWND>(static_cast<intptr_t>(0x100 + i));
+    for (int i = 0; i < 6; ++i)
+        w[i] = reinterpret_cast<HWND>(static_cast<intptr_t>(0x100 + i));
     ListItem* a = AppendItem("a", 0);
     ListItem* b = AppendItem("b", 1);
     ListItem* c = AppendItem("c", 0);
@@ -109,7 +111,8 @@ TEST_F(DataTest, CandidateOrder) {
     };
     for (const Case& c : cases) {
         RemoveSettingsFiles();
-        for (const std::string& f : c.present) WriteFileText(f, SettingsText({{f, 0}}));
+        for (const std::string& f : c.present)
+            WriteFileText(f, SettingsText({{f, 0}}));
         Instance p;
         EXPECT_EQ(std::string(p->settingsPath), c.chosen);
         ASSERT_EQ(ItemCount, 1);
@@ -126,7 +129,8 @@ TEST_F(DataTest, ReadingEntries) {
         {"gap hides later entries",
          SettingsText({}, "zelk.zelk1.text: one\nzelk.zelk2.text: two\nzelk.zelk4.text: four\n"),
          {{"one", 0}, {"two", 0}}},
-        {"done values stay as read", SettingsText({{"a", 7}, {"b", -1}, {"c", 1}}),
+        {"done values stay as read",
+         SettingsText({{"a", 7}, {"b", -1}, {"c", 1}}),
          {{"a", 7}, {"b", -1}, {"c", 1}}},
         {"missing done is 0", SettingsText({}, "zelk.zelk1.text: x\n"), {{"x", 0}}},
         {"empty text ends the list", SettingsText({{"a", 0}, {"", 0}, {"c", 0}}), {{"a", 0}}},
@@ -141,7 +145,8 @@ TEST_F(DataTest, ReadingEntries) {
 
 TEST_F(DataTest, ReadingIsBoundedTo50EntriesOf99Characters) {
     std::vector<std::pair<std::string, int>> many;
-    for (int i = 1; i <= 60; ++i) many.emplace_back("entry " + std::to_string(i), i % 2);
+    for (int i = 1; i <= 60; ++i)
+        many.emplace_back("entry " + std::to_string(i), i % 2);
     many[0].first = std::string(200, 'x');
     WriteFileText(SettingsPath(), SettingsText(many));
     Instance p;
@@ -174,8 +179,8 @@ TEST_F(DataTest, SettingsRoundTrip) {
               "zelk.zelk2.done: 1\nzelk.zelk3.text: third\nzelk.zelk3.done: 7\n");
     Instance again;
     again.ListStaged();
-    EXPECT_EQ(ListedEntries(),
-              (std::vector<std::pair<std::string, int>>{{"first", 0}, {"second", 1}, {"third", 7}}));
+    EXPECT_EQ(ListedEntries(), (std::vector<std::pair<std::string, int>>{
+                                   {"first", 0}, {"second", 1}, {"third", 7}}));
     EXPECT_EQ(again->x, -20);
     EXPECT_EQ(again->alpha, 300);
     EXPECT_TRUE(InSlit);
@@ -196,8 +201,9 @@ TEST_F(DataTest, WriterKeepsLaterEntriesOfUnstorableTexts) {
     ClearItems();
     Instance again;
     again.ListStaged();
-    EXPECT_EQ(ListedEntries(), (std::vector<std::pair<std::string, int>>{
-                                   {"one", 0}, {"line  zelk.zelk9.text: planted end", 1}, {"last", 0}}));
+    EXPECT_EQ(ListedEntries(),
+              (std::vector<std::pair<std::string, int>>{
+                  {"one", 0}, {"line  zelk.zelk9.text: planted end", 1}, {"last", 0}}));
 }
 
 // After a window construction failed inside a rebuild the list is empty but
@@ -220,8 +226,8 @@ TEST_F(DataTest, FailedWriteLeavesThePreviousFileAndReportsFailure) {
     ++ItemCount;
 
     // Held open by another handle without sharing.
-    HANDLE held = CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(p->WriteSettings());
     CloseHandle(held);

@@ -32,12 +32,14 @@ struct Shot {
     COLORREF at(int x, int y) const { return pixels[y * width + x]; }
     int Count(COLORREF c) const {
         int n = 0;
-        for (COLORREF p : pixels) n += Near(p, c);
+        for (COLORREF p : pixels)
+            n += Near(p, c);
         return n;
     }
     int CountExactlyNot(COLORREF c) const {
         int n = 0;
-        for (COLORREF p : pixels) n += p != c;
+        for (COLORREF p : pixels)
+            n += p != c;
         return n;
     }
     // Longest horizontal run of pixels near the colour.
@@ -70,13 +72,14 @@ Shot Capture(HWND window) {
     s.height = r.bottom;
     HDC dc = GetDC(window);
     for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x) s.pixels.push_back(GetPixel(dc, x, y));
+        for (int x = 0; x < s.width; ++x)
+            s.pixels.push_back(GetPixel(dc, x, y));
     ReleaseDC(window, dc);
     return s;
 }
 
 class PaintTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { UseStyleText(FlatStyle); }
     void TearDown() override {
         Stop();
@@ -87,8 +90,8 @@ protected:
 } // namespace
 
 TEST_F(PaintTest, LabelsShowTheirStateAndText) {
-    ASSERT_TRUE(Start(SettingsText({{"IIII", 0}, {"IIII", 1}, {"emptied", 0},
-                                    {std::string(40, 'W'), 0}})));
+    ASSERT_TRUE(
+        Start(SettingsText({{"IIII", 0}, {"IIII", 1}, {"emptied", 0}, {std::string(40, 'W'), 0}})));
     Entry(2)->text[0] = '\0'; // an empty text exists only in memory
     Shot open = Capture(Entry(0)->label);
     EXPECT_EQ(open.at(0, 0), Colour);
@@ -151,7 +154,8 @@ TEST_F(PaintTest, ThousandsOfPaintsLeaveNoGdiObjectBehind) {
     ASSERT_TRUE(Start(SettingsText({{"IIII", 1}, {"IIII", 0}})));
     HWND windows[] = {Entry(0)->label, Entry(1)->label, Entry(0)->doneBox, ThePlugin->addButton,
                       ThePlugin->mainWindow};
-    for (HWND w : windows) RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    for (HWND w : windows)
+        RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     const int before = HighestFreshGdiSlot();
     for (int i = 0; i < 3000; ++i) {
         RedrawWindow(windows[i % 5], nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
@@ -161,9 +165,11 @@ TEST_F(PaintTest, ThousandsOfPaintsLeaveNoGdiObjectBehind) {
     // A leaking probe is caught by the same measure.
     const int start = HighestFreshGdiSlot();
     std::vector<HFONT> leaked;
-    for (int i = 0; i < 500; ++i) leaked.push_back(CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
+    for (int i = 0; i < 500; ++i)
+        leaked.push_back(CreateFontA(12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, "Tahoma"));
     EXPECT_GE(HighestFreshGdiSlot() - start, 400);
-    for (HFONT f : leaked) DeleteObject(f);
+    for (HFONT f : leaked)
+        DeleteObject(f);
 
     Shot after = Capture(Entry(0)->label);
     EXPECT_EQ(after.at(0, 0), ColourTo);

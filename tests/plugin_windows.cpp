@@ -17,7 +17,7 @@ using Entries = std::vector<std::pair<std::string, int>>;
 namespace {
 
 class WindowTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { UseStyle("flat.style"); }
     void TearDown() override {
         Stop();
@@ -71,11 +71,12 @@ TEST_F(WindowTest, GeometryFollowsTheEntryCount) {
 
 TEST_F(WindowTest, SubscriptionsInOrder) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 1}})));
-    std::vector<HWND> expected = {Entry(0)->label, Entry(0)->doneBox, Entry(1)->label,
-                                  Entry(1)->doneBox, P().editControl, P().mainWindow,
+    std::vector<HWND> expected = {Entry(0)->label,   Entry(0)->doneBox, Entry(1)->label,
+                                  Entry(1)->doneBox, P().editControl,   P().mainWindow,
                                   P().addButton};
     ASSERT_EQ(HostStickyCount(), 7);
-    for (int i = 0; i < 7; ++i) EXPECT_EQ(HostStickyWindow(i), expected[i]) << i;
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(HostStickyWindow(i), expected[i]) << i;
     ASSERT_EQ(HostSubscriptionCount(), 14);
     for (int i = 0; i < 14; ++i) {
         EXPECT_EQ(HostSubscriptionWindow(i), expected[i / 2]) << i;
@@ -136,10 +137,8 @@ TEST_F(WindowTest, EditInPlace) {
     struct Case {
         std::string typed, stored;
     } cases[] = {
-        {"renamed", "renamed"},
-        {std::string(150, 'y'), std::string(99, 'y')},
-        {"  padded\t", "padded"},
-        {"tab\there", "tab here"},
+        {"renamed", "renamed"},   {std::string(150, 'y'), std::string(99, 'y')},
+        {"  padded\t", "padded"}, {"tab\there", "tab here"},
         {"", "tab here"},    // nothing left: the entry keeps its text
         {"   ", "tab here"}, // likewise
     };
@@ -183,7 +182,8 @@ TEST_F(WindowTest, EditInPlace) {
     SendMessageA(Entry(2)->label, WM_RBUTTONDBLCLK, 0, 0);
     typeIntoOpenEditor(2, "kept at the end");
     Stop();
-    EXPECT_EQ(File(), SettingsText({{"kept by add", 0}, {"kept by delete", 0}, {"kept at the end", 0}}));
+    EXPECT_EQ(File(),
+              SettingsText({{"kept by add", 0}, {"kept by delete", 0}, {"kept at the end", 0}}));
 }
 
 TEST_F(WindowTest, StrayMessagesChangeNothing) {
@@ -194,7 +194,7 @@ TEST_F(WindowTest, StrayMessagesChangeNothing) {
     DeleteItem(nullptr);
     BeginEdit(P().addButton);
     EXPECT_FALSE(IsWindowVisible(P().editControl));
-    SendMessageA(P().mainWindow, WM_CHAR, VK_RETURN, 0); // no edit open
+    SendMessageA(P().mainWindow, WM_CHAR, VK_RETURN, 0);   // no edit open
     SendMessageA(P().mainWindow, HOSTMSG_BROADCAST, 0, 0); // no text
     EXPECT_EQ(ListedEntries(), (Entries{{"a", 0}, {"b", 0}}));
     EXPECT_EQ(ItemCount, 2);
@@ -263,8 +263,8 @@ TEST_F(WindowTest, AboutBox) {
 }
 
 TEST_F(WindowTest, TransparencyFromTheFile) {
-    ASSERT_TRUE(Start(SettingsText({}, "").replace(
-        SettingsText({}, "").find("transparency: false"), 19, "transparency: true")));
+    ASSERT_TRUE(Start(SettingsText({}, "").replace(SettingsText({}, "").find("transparency: false"),
+                                                   19, "transparency: true")));
     BYTE alpha = 0;
     ASSERT_TRUE(GetLayeredWindowAttributes(P().mainWindow, nullptr, &alpha, nullptr));
     EXPECT_EQ(alpha, 200);
@@ -334,8 +334,8 @@ TEST_F(WindowTest, RebuildAfterAFailedWriteKeepsEverything) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
     const std::string before = File();
     SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
-    HANDLE held = CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE held =
+        CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
@@ -375,12 +375,13 @@ TEST_F(WindowTest, FailedConstructionInsideARebuildLosesNothing) {
 TEST_F(WindowTest, KeepsTheWindowOnScreen) {
     struct Case {
         int x, y, expectedX, expectedY;
-    } cases[] = {{5000, 5000, 10, 10}, {-400, 20, 10, 10}, {-90, 20, -90, 20},
-                 {30, -29, 30, -29}, {2147483000, 0, 10, 10}, {300, 200, 300, 200}};
+    } cases[] = {{5000, 5000, 10, 10}, {-400, 20, 10, 10},      {-90, 20, -90, 20},
+                 {30, -29, 30, -29},   {2147483000, 0, 10, 10}, {300, 200, 300, 200}};
     for (const Case& c : cases) {
         std::string file = SettingsText({{"a", 0}});
-        file.replace(0, file.find("zelk.width"), "zelk.position.x: " + std::to_string(c.x) +
-                                                     "\nzelk.position.y: " + std::to_string(c.y) + "\n");
+        file.replace(0, file.find("zelk.width"),
+                     "zelk.position.x: " + std::to_string(c.x) +
+                         "\nzelk.position.y: " + std::to_string(c.y) + "\n");
         ASSERT_TRUE(Start(file));
         RECT r;
         GetWindowRect(P().mainWindow, &r);
@@ -419,10 +420,9 @@ TEST_F(WindowTest, ConfigurationMenu) {
     auto expected = [](int m, bool top, bool snap, bool transparency, bool supported) {
         std::string s = std::to_string(m), c = std::to_string(m + 1);
         auto b = [](bool v) { return v ? "true" : "false"; };
-        return "MakeMenu(ovlet) = " + s + "\nMakeMenu(Configuration) = " + c +
-               "\nMakeMenuItem(" + c + ", Always On Top, @ovletInternal AlwaysOnTop, " + b(top) +
-               ")\nMakeMenuItem(" + c + ", Snap Window To Edge, @ovletInternal SnapWindowToEdge, " +
-               b(snap) + ")\n" +
+        return "MakeMenu(ovlet) = " + s + "\nMakeMenu(Configuration) = " + c + "\nMakeMenuItem(" +
+               c + ", Always On Top, @ovletInternal AlwaysOnTop, " + b(top) + ")\nMakeMenuItem(" +
+               c + ", Snap Window To Edge, @ovletInternal SnapWindowToEdge, " + b(snap) + ")\n" +
                (supported ? "MakeMenuItem(" + c + ", Transparency, @ovletInternal Transparency, " +
                                 b(transparency) + ")\n"
                           : std::string()) +

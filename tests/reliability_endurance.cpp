@@ -29,7 +29,8 @@ int HighestFreshWindowSlot() {
                             nullptr);
         highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(p) & 0xffff));
     }
-    for (HWND p : probes) DestroyWindow(p);
+    for (HWND p : probes)
+        DestroyWindow(p);
     return highest;
 }
 
@@ -51,11 +52,13 @@ int BusyHeapBlocks() {
 
 struct Usage {
     int gdi, windows, heap;
-    static Usage Now() { return {HighestFreshGdiSlot(), HighestFreshWindowSlot(), BusyHeapBlocks()}; }
+    static Usage Now() {
+        return {HighestFreshGdiSlot(), HighestFreshWindowSlot(), BusyHeapBlocks()};
+    }
 };
 
 class Endurance : public testing::Test {
-protected:
+  protected:
     void SetUp() override { UseStyle("default.style"); }
     void TearDown() override {
         Stop();
@@ -74,10 +77,12 @@ TEST_F(Endurance, AddDeleteAndTickCyclesLeakNothing) {
         SendMessageA(Entry(2)->label, WM_RBUTTONDBLCLK, 0, 0);
         PumpMessages();
     };
-    for (int i = 0; i < 30; ++i) cycle(); // warm-up
+    for (int i = 0; i < 30; ++i)
+        cycle(); // warm-up
     const Usage before = Usage::Now();
     const int cycles = 1000;
-    for (int i = 0; i < cycles; ++i) cycle();
+    for (int i = 0; i < cycles; ++i)
+        cycle();
     TheReport().addDeleteCycles += cycles + 30;
 
     const int repaints = 10000;
@@ -101,7 +106,8 @@ TEST_F(Endurance, AddDeleteAndTickCyclesLeakNothing) {
 
     // Each entry ends with the state of the last message it got.
     Entries expected = {{"one", 0}, {"two", 1}};
-    for (int i = repaints - 2; i < repaints; ++i) expected[i % 2].second = (i / 2) % 2 ? 0 : 1;
+    for (int i = repaints - 2; i < repaints; ++i)
+        expected[i % 2].second = (i / 2) % 2 ? 0 : 1;
     EXPECT_EQ(ListedEntries(), expected);
     Stop();
     EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(expected));
@@ -125,12 +131,18 @@ struct Model {
 
 std::string RandomText(std::mt19937& random) {
     switch (random() % 6) {
-    case 0: return "";
-    case 1: return "   \t ";
-    case 2: return std::string(100 + random() % 200, static_cast<char>('a' + random() % 26));
-    case 3: return "line\r\nzelk.zelk1.text: planted";
-    case 4: return "\t padded text  ";
-    default: return "entry " + std::to_string(random() % 1000);
+    case 0:
+        return "";
+    case 1:
+        return "   \t ";
+    case 2:
+        return std::string(100 + random() % 200, static_cast<char>('a' + random() % 26));
+    case 3:
+        return "line\r\nzelk.zelk1.text: planted";
+    case 4:
+        return "\t padded text  ";
+    default:
+        return "entry " + std::to_string(random() % 1000);
     }
 }
 
@@ -170,10 +182,9 @@ void RunSeed(unsigned seed, int operations) {
             break;
         }
         case 5: {
-            static const char* commands[] = {"@ovletInternal AlwaysOnTop",
-                                             "@ovletInternal SnapWindowToEdge",
-                                             "@ovletInternal Transparency", "@CorvaneHidePlugins",
-                                             "@CorvaneShowPlugins"};
+            static const char* commands[] = {
+                "@ovletInternal AlwaysOnTop", "@ovletInternal SnapWindowToEdge",
+                "@ovletInternal Transparency", "@CorvaneHidePlugins", "@CorvaneShowPlugins"};
             HostBroadcast(commands[random() % 5]);
             break;
         }
@@ -201,7 +212,8 @@ void RunSeed(unsigned seed, int operations) {
 
 TEST_F(Endurance, RandomSessionsMatchTheModel) {
     std::vector<unsigned> seeds = {1, 2, 3};
-    if (const char* s = getenv("ZELK_SEED")) seeds = {static_cast<unsigned>(strtoul(s, nullptr, 10))};
+    if (const char* s = getenv("ZELK_SEED"))
+        seeds = {static_cast<unsigned>(strtoul(s, nullptr, 10))};
     for (unsigned seed : seeds) {
         TheReport().seeds.push_back(std::to_string(seed));
         RunSeed(seed, 250);

@@ -39,7 +39,8 @@ int WriteLoop() {
     HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, "zelk-write-loop-ready");
     for (unsigned round = 0;; ++round) {
         ClearItems();
-        for (const auto& e : WriterList(round % 2)) AppendItem(e.first.c_str(), e.second);
+        for (const auto& e : WriterList(round % 2))
+            AppendItem(e.first.c_str(), e.second);
         ItemCount = CountListedItems();
         ThePlugin->WriteSettings();
         if (round == 1 && ready) SetEvent(ready);
@@ -54,11 +55,13 @@ void WriteReport(const char* path) {
     fprintf(f, "Produced by the reliability test program (`make test`, test `reliability`); "
                "every figure below comes from its last run.\n\n");
     fprintf(f, "| what was tried | count |\n|---|---|\n");
-    fprintf(f, "| hostile settings files loaded, saved and reloaded | %d |\n", r.settingsFilesTried);
+    fprintf(f, "| hostile settings files loaded, saved and reloaded | %d |\n",
+            r.settingsFilesTried);
     fprintf(f, "| hostile style files painted | %d |\n", r.styleFilesTried);
     fprintf(f, "| hostile broadcast texts | %d |\n", r.commandsTried);
-    fprintf(f, "| disk faults survived with nothing lost (folder removed while running, disk full, "
-               "read-only file) | %d |\n",
+    fprintf(f,
+            "| disk faults survived with nothing lost (folder removed while running, disk full, "
+            "read-only file) | %d |\n",
             r.faultsSurvived);
     fprintf(f, "| processes killed while writing, file complete afterwards | %d |\n",
             r.killsDuringWrites);
@@ -71,12 +74,15 @@ void WriteReport(const char* path) {
     fprintf(f, "\nA settings file held open by another handle and a window construction that "
                "fails inside a rebuild are tried by the window tests (`plugin_tests`).\n");
     fprintf(f, "\nRandom seeds: ");
-    for (size_t i = 0; i < r.seeds.size(); ++i) fprintf(f, "%s%s", i ? ", " : "", r.seeds[i].c_str());
+    for (size_t i = 0; i < r.seeds.size(); ++i)
+        fprintf(f, "%s%s", i ? ", " : "", r.seeds[i].c_str());
     fprintf(f, " (replay one with `ZELK_SEED=N`).\n\n## Growth over the endurance run\n\n");
-    for (const std::string& g : r.growth) fprintf(f, "- %s\n", g.c_str());
+    for (const std::string& g : r.growth)
+        fprintf(f, "- %s\n", g.c_str());
     fprintf(f, "\n## Not run here\n\n");
     if (r.skipped.empty()) fprintf(f, "Nothing: every case ran.\n");
-    for (const std::string& s : r.skipped) fprintf(f, "- %s\n", s.c_str());
+    for (const std::string& s : r.skipped)
+        fprintf(f, "- %s\n", s.c_str());
     fclose(f);
 }
 
@@ -91,6 +97,7 @@ int main(int argc, char** argv) {
     HostStop();
     if (const char* report = getenv("ZELK_RELIABILITY_REPORT"))
         if (result == 0) reliability::WriteReport(report);
-    for (const std::string& s : reliability::TheReport().skipped) printf("SKIPPED: %s\n", s.c_str());
+    for (const std::string& s : reliability::TheReport().skipped)
+        printf("SKIPPED: %s\n", s.c_str());
     return result;
 }

@@ -30,9 +30,11 @@ Entries EntriesInFile() {
     const char* path = ThePlugin ? ThePlugin->settingsPath : nullptr;
     std::string p = path ? path : SettingsPath();
     for (int n = 1; n <= MaxItems; ++n) {
-        std::string text = ReadString(p.c_str(), ("zelk.zelk" + std::to_string(n) + ".text:").c_str(), "");
+        std::string text =
+            ReadString(p.c_str(), ("zelk.zelk" + std::to_string(n) + ".text:").c_str(), "");
         if (text.empty()) break;
-        e.emplace_back(text, ReadInt(p.c_str(), ("zelk.zelk" + std::to_string(n) + ".done:").c_str(), 0));
+        e.emplace_back(text,
+                       ReadInt(p.c_str(), ("zelk.zelk" + std::to_string(n) + ".done:").c_str(), 0));
     }
     return e;
 }
@@ -51,7 +53,7 @@ std::string WindowsPath(const std::string& unixPath) {
 }
 
 class Reliability : public testing::Test {
-protected:
+  protected:
     void SetUp() override { UseStyle("default.style"); }
     void TearDown() override {
         Stop();
@@ -69,7 +71,8 @@ const char NulInText[] = "zelk.zelk1.text: ab\0cd\nzelk.zelk2.text: two\n";
 TEST_F(Reliability, HostileSettingsFiles) {
     std::string garbage;
     std::mt19937 random(7);
-    for (int i = 0; i < 20000; ++i) garbage += static_cast<char>(random() % 256);
+    for (int i = 0; i < 20000; ++i)
+        garbage += static_cast<char>(random() % 256);
     std::string entries10000;
     for (int n = 1; n <= 10000; ++n)
         entries10000 += "zelk.zelk" + std::to_string(n) + ".text: entry " + std::to_string(n) +
@@ -84,31 +87,44 @@ TEST_F(Reliability, HostileSettingsFiles) {
         bool exact;
     } cases[] = {
         {"binary garbage with NUL bytes", garbage + SettingsText({{"after", 0}}), {}, false},
-        {"NUL inside a text", SettingsText({}, std::string(NulInText, sizeof NulInText - 1)),
-         {{"ab", 0}, {"two", 0}}, true},
-        {"a 1 MB line", SettingsText({{std::string(1 << 20, 'a'), 0}, {"second", 1}}),
-         {{std::string(99, 'a'), 0}, {"second", 1}}, true},
+        {"NUL inside a text",
+         SettingsText({}, std::string(NulInText, sizeof NulInText - 1)),
+         {{"ab", 0}, {"two", 0}},
+         true},
+        {"a 1 MB line",
+         SettingsText({{std::string(1 << 20, 'a'), 0}, {"second", 1}}),
+         {{std::string(99, 'a'), 0}, {"second", 1}},
+         true},
         {"10,000 entries", SettingsText({}, entries10000), Entries(50, {"", 1}), false},
-        {"a 5,000-character text", SettingsText({{std::string(5000, 'b'), 0}, {"next", 0}}),
-         {{std::string(99, 'b'), 0}, {"next", 0}}, true},
+        {"a 5,000-character text",
+         SettingsText({{std::string(5000, 'b'), 0}, {"next", 0}}),
+         {{std::string(99, 'b'), 0}, {"next", 0}},
+         true},
         {"odd case and spacing",
          "ZELK.ZELK1.TEXT:    upper   \nZelk.Zelk2.Text:\tmixed\nzelk.zelk3.text : not a key\n",
-         {{"upper", 0}, {"mixed", 0}}, true},
+         {{"upper", 0}, {"mixed", 0}},
+         true},
         {"duplicated keys: the first wins",
-         "zelk.zelk1.text: first\nzelk.zelk1.text: second\nzelk.zelk1.done: 1\nzelk.zelk1.done: 0\n",
-         {{"first", 1}}, true},
+         "zelk.zelk1.text: first\nzelk.zelk1.text: second\nzelk.zelk1.done: 1\nzelk.zelk1.done: "
+         "0\n",
+         {{"first", 1}},
+         true},
         {"LF, CR LF and lone CR",
          "zelk.zelk1.text: lf\nzelk.zelk2.text: crlf\r\nzelk.zelk3.text: cr\rzelk.zelk4.text: end",
-         {{"lf", 0}, {"crlf", 0}, {"cr", 0}, {"end", 0}}, true},
+         {{"lf", 0}, {"crlf", 0}, {"cr", 0}, {"end", 0}},
+         true},
         {"huge position, width and alpha", huge + SettingsText({{"x", 0}}).substr(0), {}, false},
         {"negative and zero values",
          "zelk.position.x: -500\nzelk.position.y: 0\nzelk.width: 0\nzelk.transparency.alpha: 0\n"
          "zelk.zelk1.text: small\n",
-         {{"small", 0}}, true},
+         {{"small", 0}},
+         true},
         {"negative width", "zelk.width: -40\nzelk.zelk1.text: w\n", {{"w", 0}}, true},
         {"missing values",
-         "zelk.position.x:\nzelk.width:\nzelk.alwaysOnTop:\nzelk.zelk1.text:\nzelk.zelk2.text: hidden\n",
-         {}, true},
+         "zelk.position.x:\nzelk.width:\nzelk.alwaysOnTop:\nzelk.zelk1.text:\nzelk.zelk2.text: "
+         "hidden\n",
+         {},
+         true},
         {"an empty file", "", {}, true},
     };
     for (const Case& c : cases) {
@@ -116,7 +132,8 @@ TEST_F(Reliability, HostileSettingsFiles) {
         ASSERT_TRUE(Start(c.file));
         ASSERT_NE(ThePlugin, nullptr);
         EXPECT_LE(ItemCount, MaxItems);
-        for (ListItem* item = ListHead; item; item = item->next) EXPECT_LT(strlen(item->text), 100u);
+        for (ListItem* item = ListHead; item; item = item->next)
+            EXPECT_LT(strlen(item->text), 100u);
         Entries loaded = ListedEntries();
         if (c.exact) {
             EXPECT_EQ(loaded, c.expected);
@@ -188,8 +205,14 @@ TEST_F(Reliability, HostileBroadcasts) {
     std::string big(100000, 'x');
     std::string bigCommand = "@ovletInternal " + std::string(100000, 'Q');
     std::string nonAscii = "@ovletInternal \xe4\xf6\xfc\xff\x80 \x01\x02";
-    const char* texts[] = {big.c_str(), bigCommand.c_str(), nonAscii.c_str(), "@ovletInternal",
-                           "text ending in @ovletInternal", "@ovletInternal   ", "  ", ""};
+    const char* texts[] = {big.c_str(),
+                           bigCommand.c_str(),
+                           nonAscii.c_str(),
+                           "@ovletInternal",
+                           "text ending in @ovletInternal",
+                           "@ovletInternal   ",
+                           "  ",
+                           ""};
     for (const char* t : texts) {
         HostBroadcast(t);
         SendMessageA(ThePlugin->mainWindow, HOSTMSG_BROADCAST, 0, reinterpret_cast<LPARAM>(t));
@@ -252,14 +275,16 @@ TEST_F(Reliability, DiskFull) {
     std::string block(4096, 'f');
     DWORD written = 0;
     int blocks = 0;
-    while (WriteFile(f, block.data(), 4096, &written, nullptr) && written == 4096 && blocks < 100000)
+    while (WriteFile(f, block.data(), 4096, &written, nullptr) && written == 4096 &&
+           blocks < 100000)
         ++blocks;
     DWORD one = 1;
     while (one == 1 && WriteFile(f, "f", 1, &one, nullptr)) {
     }
     CloseHandle(f);
 
-    for (int i = 0; i < 30; ++i) Click(ThePlugin->addButton, WM_LBUTTONUP);
+    for (int i = 0; i < 30; ++i)
+        Click(ThePlugin->addButton, WM_LBUTTONUP);
     EXPECT_EQ(ReadFileText(settings), before);
     EXPECT_FALSE(FileExistsAt(settings + ".tmp"));
     EXPECT_EQ(ItemCount, 31);
@@ -316,7 +341,8 @@ TEST_F(Reliability, KilledWhileWriting) {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         std::string now = ReadFileText(SettingsPath());
-        EXPECT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
+        EXPECT_TRUE(now == old || now == fresh)
+            << "round " << round << ": " << now.size() << " bytes";
         if (FileExistsAt(SettingsPath() + ".tmp")) ++TheReport().killsLeavingTemporaryFile;
         ++TheReport().killsDuringWrites;
     }

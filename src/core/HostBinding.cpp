@@ -12,14 +12,15 @@ struct Binding {
     bool required;
 };
 
-#define BIND(field, required) {#field, offsetof(HostFunctions, field), required}
+#define BIND(field, required)                                                                      \
+    { #field, offsetof(HostFunctions, field), required }
 const Binding Bindings[] = {
-    BIND(GetCorvaneWnd, true),    BIND(GetCorvanePath, true),   BIND(FileExists, true),
-    BIND(ReadInt, true),          BIND(ReadBool, true),         BIND(ReadColor, true),
-    BIND(ReadString, true),       BIND(WriteBool, true),        BIND(stylePath, true),
-    BIND(ParseItem, true),        BIND(MakeGradient, true),     BIND(MakeSticky, true),
-    BIND(SnapWindowToEdge, true), BIND(IsInString, true),       BIND(CorvaneTokenize, true),
-    BIND(MakeMenu, false),        BIND(MakeMenuItem, false),    BIND(MakeSubmenu, false),
+    BIND(GetCorvaneWnd, true),    BIND(GetCorvanePath, true), BIND(FileExists, true),
+    BIND(ReadInt, true),          BIND(ReadBool, true),       BIND(ReadColor, true),
+    BIND(ReadString, true),       BIND(WriteBool, true),      BIND(stylePath, true),
+    BIND(ParseItem, true),        BIND(MakeGradient, true),   BIND(MakeSticky, true),
+    BIND(SnapWindowToEdge, true), BIND(IsInString, true),     BIND(CorvaneTokenize, true),
+    BIND(MakeMenu, false),        BIND(MakeMenuItem, false),  BIND(MakeSubmenu, false),
     BIND(ShowMenu, false),        BIND(DelMenu, false),
 };
 #undef BIND
@@ -47,4 +48,6 @@ const char* BindHostFunctions(HMODULE executable) {
     return nullptr;
 }
 
-bool HostFunctionsBound() { return Bound; }
+bool HostFunctionsBound() {
+    return Bound;
+}

@@ -82,8 +82,7 @@ CORVANE_HOST_EXPORT char* __cdecl GetCorvanePath(char* buffer, int size);
 CORVANE_HOST_EXPORT bool __cdecl FileExists(const char* path);
 CORVANE_HOST_EXPORT int __cdecl ReadInt(const char* path, const char* key, int def);
 CORVANE_HOST_EXPORT bool __cdecl ReadBool(const char* path, const char* key, bool def);
-CORVANE_HOST_EXPORT COLORREF __cdecl ReadColor(const char* path, const char* key,
-                                               const char* def);
+CORVANE_HOST_EXPORT COLORREF __cdecl ReadColor(const char* path, const char* key, const char* def);
 CORVANE_HOST_EXPORT const char* __cdecl ReadString(const char* path, const char* key,
                                                    const char* def);
 CORVANE_HOST_EXPORT void __cdecl WriteBool(const char* path, const char* key, bool value);
@@ -99,8 +98,8 @@ CORVANE_HOST_EXPORT bool __cdecl IsInString(const char* text, const char* fragme
 CORVANE_HOST_EXPORT int __cdecl CorvaneTokenize(const char* text, char** tokens, int count,
                                                 char* remainder);
 CORVANE_HOST_EXPORT HostMenu __cdecl MakeMenu(const char* title);
-CORVANE_HOST_EXPORT void __cdecl MakeMenuItem(HostMenu menu, const char* text,
-                                              const char* command, bool checked);
+CORVANE_HOST_EXPORT void __cdecl MakeMenuItem(HostMenu menu, const char* text, const char* command,
+                                              bool checked);
 CORVANE_HOST_EXPORT void __cdecl MakeSubmenu(HostMenu menu, HostMenu submenu, const char* text);
 CORVANE_HOST_EXPORT void __cdecl ShowMenu(HostMenu menu);
 CORVANE_HOST_EXPORT void __cdecl DelMenu(HostMenu menu);

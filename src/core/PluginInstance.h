@@ -12,7 +12,7 @@ constexpr int MinWindowWidth = 30;
 constexpr int MaxWindowWidth = 4000;
 
 class PluginInstance {
-public:
+  public:
     // Made and released without the C++ allocator, whose failure path would
     // bring the exception machinery into the DLL. Create gives null when out
     // of memory.
@@ -57,7 +57,7 @@ public:
     char stylePath[PathSize] = {};
     HostMenu menu = nullptr; // the configuration menu while one is held
 
-private:
+  private:
     void TakeCreationDefaults();
 };
 

@@ -57,7 +57,8 @@ void UnlinkItem(ListItem* item) {
         ListHead = item->next;
     } else {
         previous = ListHead;
-        while (previous && previous->next != item) previous = previous->next;
+        while (previous && previous->next != item)
+            previous = previous->next;
         if (!previous) return; // not in the list
         previous->next = item->next;
     }
@@ -65,7 +66,9 @@ void UnlinkItem(ListItem* item) {
     item->next = nullptr;
 }
 
-void ReleaseItem(ListItem* item) { free(item); }
+void ReleaseItem(ListItem* item) {
+    free(item);
+}
 
 void ClearItems() {
     for (ListItem* item = ListHead; item;) {
@@ -79,6 +82,7 @@ void ClearItems() {
 
 int CountListedItems() {
     int n = 0;
-    for (ListItem* item = ListHead; item; item = item->next) ++n;
+    for (ListItem* item = ListHead; item; item = item->next)
+        ++n;
     return n;
 }

@@ -28,7 +28,9 @@ bool FindCandidate(char (&out)[PathSize], const char* directory) {
     return false;
 }
 
-const char* BoolText(bool value) { return value ? "true" : "false"; }
+const char* BoolText(bool value) {
+    return value ? "true" : "false";
+}
 
 // Writes one whole buffer; on a full disk a short write is reported as
 // success, so the count is checked too.
@@ -67,7 +69,8 @@ void PluginInstance::LocateSettings() {
         directory[0] = '\0'; // a cut module path names no directory
     } else {
         int i = static_cast<int>(length) - 1;
-        while (i > 0 && directory[i] != '\\') --i;
+        while (i > 0 && directory[i] != '\\')
+            --i;
         directory[directory[i] == '\\' ? i + 1 : 0] = '\0';
     }
 
@@ -195,8 +198,8 @@ bool PluginInstance::WriteSettings() {
 
     ok = ok && FlushFileBuffers(file);
     CloseHandle(file);
-    ok = ok && MoveFileExA(temporary, settingsPath,
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    ok = ok &&
+         MoveFileExA(temporary, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
     if (!ok) DeleteFileA(temporary);
     return ok;
 }

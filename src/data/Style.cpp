@@ -25,12 +25,14 @@ void PluginInstance::ReadStyle() {
     borderWidth = Host.ReadInt(path, "borderWidth:", 1);
 
     CopyText(fontFace, sizeof fontFace, Host.ReadString(path, "toolbar.font:", ""));
-    if (!fontFace[0]) CopyText(fontFace, sizeof fontFace, Host.ReadString(path, "*font:", "Tahoma"));
+    if (!fontFace[0])
+        CopyText(fontFace, sizeof fontFace, Host.ReadString(path, "*font:", "Tahoma"));
     fontHeight = 12;
 
     // The shell's readers cannot tell a missing key from one holding the
     // default, so an impossible default marks the label colour as absent.
-    CopyText(buffer, sizeof buffer, Host.ReadString(path, "toolbar.label.textColor:", "doesntexist"));
+    CopyText(buffer, sizeof buffer,
+             Host.ReadString(path, "toolbar.label.textColor:", "doesntexist"));
     if (strcmp(buffer, "doesntexist") == 0) {
         textColour = Host.ReadColor(path, "toolbar.textColor:", "#FFFFFF");
     } else {

@@ -8,7 +8,8 @@ void CopyText(char* dest, size_t size, const char* src) {
     if (!dest || size == 0) return;
     size_t i = 0;
     if (src) {
-        for (; i + 1 < size && src[i]; ++i) dest[i] = src[i];
+        for (; i + 1 < size && src[i]; ++i)
+            dest[i] = src[i];
     }
     dest[i] = '\0';
 }
@@ -26,7 +27,9 @@ int FormatText(char* dest, size_t size, const char* format, ...) {
     return n;
 }
 
-static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+static char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 bool EqualsIgnoringCase(const char* a, const char* b) {
     if (!a || !b) return false;
@@ -36,7 +39,9 @@ bool EqualsIgnoringCase(const char* a, const char* b) {
     return *a == *b;
 }
 
-static bool IsBlankChar(char c) { return c == ' ' || c == '\t'; }
+static bool IsBlankChar(char c) {
+    return c == ' ' || c == '\t';
+}
 
 void CleanEntryText(char* text) {
     if (!text) return;
@@ -44,9 +49,11 @@ void CleanEntryText(char* text) {
         if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = ' ';
     }
     size_t start = 0;
-    while (IsBlankChar(text[start])) ++start;
+    while (IsBlankChar(text[start]))
+        ++start;
     size_t end = strlen(text);
-    while (end > start && IsBlankChar(text[end - 1])) --end;
+    while (end > start && IsBlankChar(text[end - 1]))
+        --end;
     memmove(text, text + start, end - start);
     text[end - start] = '\0';
 }

@@ -101,8 +101,7 @@ void ShowConfigurationMenu() {
     ReleaseConfigurationMenu();
     p->menu = Host.MakeMenu("ovlet");
     HostMenu configuration = Host.MakeMenu("Configuration");
-    Host.MakeMenuItem(configuration, "Always On Top", "@ovletInternal AlwaysOnTop",
-                      p->alwaysOnTop);
+    Host.MakeMenuItem(configuration, "Always On Top", "@ovletInternal AlwaysOnTop", p->alwaysOnTop);
     Host.MakeMenuItem(configuration, "Snap Window To Edge", "@ovletInternal SnapWindowToEdge",
                       p->snapToEdges);
     if (p->transparencySupported) {

@@ -5,21 +5,21 @@
 #include <windows.h>
 
 class ScopedPaint {
-public:
+  public:
     explicit ScopedPaint(HWND window) : window_(window) { dc_ = BeginPaint(window, &ps_); }
     ~ScopedPaint() { EndPaint(window_, &ps_); }
     ScopedPaint(const ScopedPaint&) = delete;
     ScopedPaint& operator=(const ScopedPaint&) = delete;
     HDC dc() const { return dc_; }
 
-private:
+  private:
     HWND window_;
     PAINTSTRUCT ps_;
     HDC dc_;
 };
 
 class ScopedMemoryDC {
-public:
+  public:
     ScopedMemoryDC() : dc_(CreateCompatibleDC(nullptr)) {}
     ~ScopedMemoryDC() {
         if (dc_) DeleteDC(dc_);
@@ -28,13 +28,13 @@ public:
     ScopedMemoryDC& operator=(const ScopedMemoryDC&) = delete;
     HDC get() const { return dc_; }
 
-private:
+  private:
     HDC dc_;
 };
 
 // A bitmap, font or other object released with DeleteObject.
 template <typename T> class ScopedGdiObject {
-public:
+  public:
     explicit ScopedGdiObject(T object) : object_(object) {}
     ~ScopedGdiObject() {
         if (object_) DeleteObject(object_);
@@ -43,13 +43,13 @@ public:
     ScopedGdiObject& operator=(const ScopedGdiObject&) = delete;
     T get() const { return object_; }
 
-private:
+  private:
     T object_;
 };
 
 // Selects an object into a DC and puts the previous one back.
 class ScopedSelect {
-public:
+  public:
     ScopedSelect(HDC dc, HGDIOBJ object)
         : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
     ~ScopedSelect() {
@@ -58,7 +58,7 @@ public:
     ScopedSelect(const ScopedSelect&) = delete;
     ScopedSelect& operator=(const ScopedSelect&) = delete;
 
-private:
+  private:
     HDC dc_;
     HGDIOBJ previous_;
 };

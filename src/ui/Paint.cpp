@@ -81,8 +81,8 @@ void DrawAddButton(HDC dc, RECT rect) {
 }
 
 void PaintBackground(HWND window) {
-    PaintOffScreen(window, [](HDC dc, RECT rect, const void*) { DrawBackground(dc, rect); },
-                   nullptr);
+    PaintOffScreen(
+        window, [](HDC dc, RECT rect, const void*) { DrawBackground(dc, rect); }, nullptr);
 }
 
 void PaintItemLabel(HWND label) {
@@ -95,6 +95,6 @@ void PaintItemLabel(HWND label) {
 }
 
 void PaintAddButton(HWND button) {
-    PaintOffScreen(button, [](HDC dc, RECT rect, const void*) { DrawAddButton(dc, rect); },
-                   nullptr);
+    PaintOffScreen(
+        button, [](HDC dc, RECT rect, const void*) { DrawAddButton(dc, rect); }, nullptr);
 }

@@ -32,8 +32,8 @@ void UnsubscribeAndDestroy(HWND window) {
 }
 
 WNDPROC Subclass(HWND window, WNDPROC procedure) {
-    return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(
-        SetWindowLongA(window, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure)))));
+    return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(SetWindowLongA(
+        window, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure)))));
 }
 
 HWND CreateChild(const char* className, int x, int y, int width, int height) {
@@ -42,10 +42,14 @@ HWND CreateChild(const char* className, int x, int y, int width, int height) {
                            p->mainWindow, nullptr, p->module, nullptr);
 }
 
-int RowHeight() { return ThePlugin->fontHeight + 3; }
+int RowHeight() {
+    return ThePlugin->fontHeight + 3;
+}
 
 // Where the first row's label starts; C++ division truncates toward zero.
-int LabelTop(int index) { return 10 - (ThePlugin->fontHeight - 7) / 2 + RowHeight() * index; }
+int LabelTop(int index) {
+    return 10 - (ThePlugin->fontHeight - 7) / 2 + RowHeight() * index;
+}
 
 LRESULT CallPrevious(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!previous) return DefWindowProcA(window, message, wParam, lParam);
@@ -93,7 +97,9 @@ void KeepOnScreen(PluginInstance& p) {
     if (!visible) p.x = p.y = 10;
 }
 
-bool IsMainWindow(HWND window) { return ThePlugin && window == ThePlugin->mainWindow; }
+bool IsMainWindow(HWND window) {
+    return ThePlugin && window == ThePlugin->mainWindow;
+}
 
 // Docked, the slit owns the window's place: a Control-drag must not slide it
 // around inside the slit (the Control-right-click menu still works).
@@ -107,7 +113,7 @@ bool IsDocked(HWND window) {
 LRESULT HitTest(HWND window) {
     if (!(GetAsyncKeyState(VK_CONTROL) & 0x8000)) return HTCLIENT;
     return (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) && !IsMainWindow(window) ? HTTRANSPARENT
-                                                                                  : HTCAPTION;
+                                                                                   : HTCAPTION;
 }
 
 void OnWindowPosChanging(HWND window, WINDOWPOS* position) {
@@ -164,9 +170,9 @@ int CreatePluginWindows() {
     }
 
     if (!(InSlit && SlitWindow)) KeepOnScreen(*p);
-    p->mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr,
-                                    WS_POPUP | WS_CLIPSIBLINGS, p->x, p->y, p->width, p->height,
-                                    nullptr, nullptr, p->module, nullptr);
+    p->mainWindow =
+        CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr, WS_POPUP | WS_CLIPSIBLINGS,
+                        p->x, p->y, p->width, p->height, nullptr, nullptr, p->module, nullptr);
     if (!p->mainWindow) {
         MessageBoxA(nullptr, "Error creating window", "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
         UnregisterClassA(PluginClassName, p->module);
@@ -188,8 +194,8 @@ int CreatePluginWindows() {
         p->labelPreviousProc = Subclass(item->label, LabelWndProc);
     }
 
-    p->addButton = CreateChild(PluginClassName, 5, LabelTop(ItemCount) + 4, p->width - 10,
-                               RowHeight());
+    p->addButton =
+        CreateChild(PluginClassName, 5, LabelTop(ItemCount) + 4, p->width - 10, RowHeight());
     p->addButtonPreviousProc = Subclass(p->addButton, AddButtonWndProc);
 
     if (p->transparencySupported && p->transparencyOn) {
@@ -390,8 +396,8 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         DeleteItem(window); // destroys this window: nothing may touch it afterwards
         return 0;
     }
-    return CallPrevious(ThePlugin ? ThePlugin->labelPreviousProc : nullptr, window, message,
-                        wParam, lParam);
+    return CallPrevious(ThePlugin ? ThePlugin->labelPreviousProc : nullptr, window, message, wParam,
+                        lParam);
 }
 
 LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -429,6 +435,6 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CancelEdit();
         return 0;
     }
-    return CallPrevious(ThePlugin ? ThePlugin->editPreviousProc : nullptr, window, message,
-                        wParam, lParam);
+    return CallPrevious(ThePlugin ? ThePlugin->editPreviousProc : nullptr, window, message, wParam,
+                        lParam);
 }
