@@ -33,27 +33,6 @@ std::string StyleFile(const char* name) {
     return ProgramDirectory() + "styles\\" + name;
 }
 
-std::string ReadFileText(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string text;
-    char buffer[65536];
-    DWORD n = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n)
-        text.append(buffer, n);
-    CloseHandle(f);
-    return text;
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return;
-    DWORD n = 0;
-    WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    CloseHandle(f);
-}
-
 bool FileExistsAt(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 struct ListItem;
 
 namespace test {
@@ -18,8 +20,6 @@ std::string HostDirectory();             // a folder the host reports as its own
 std::string SettingsPath();              // zelk.rc beside the program
 std::string StyleFile(const char* name); // one of the host's shipped styles
 
-std::string ReadFileText(const std::string& path);
-void WriteFileText(const std::string& path, const std::string& text);
 bool FileExistsAt(const std::string& path);
 void RemoveSettingsFiles(); // every candidate in both folders
 

@@ -102,14 +102,14 @@ class RcFiles : public testing::Test {
 
 TEST_F(RcFiles, ReadersFollowTheRcSyntax) {
     std::string path = folder.file("sample.rc");
-    writeBytes(path, sample);
+    WriteFileText(path, sample);
     for (const ReadCase& c : readCases)
         EXPECT_EQ(read(c.kind, path.c_str(), c.key, c.def), c.expected) << "key " << c.key;
 }
 
 TEST_F(RcFiles, BadPathsAndKeysGiveTheDefault) {
     std::string good = folder.file("good.rc");
-    writeBytes(good, "k: 5\n");
+    WriteFileText(good, "k: 5\n");
     const char* const paths[] = {nullptr, "", "C:\\no\\such\\folder\\x.rc",
                                  folder.path().c_str() /* a folder */};
     for (const char* p : paths) {
@@ -124,7 +124,7 @@ TEST_F(RcFiles, BadPathsAndKeysGiveTheDefault) {
     WriteBool(good.c_str(), nullptr, true);
     WriteBool(nullptr, "k:", true);
     EXPECT_TRUE(GetFileAttributesA(folder.path().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(readBytes(good), "k: 5\n");
+    EXPECT_EQ(ReadFileText(good), "k: 5\n");
 }
 
 TEST_F(RcFiles, HostileContentIsReadSafely) {
@@ -133,7 +133,7 @@ TEST_F(RcFiles, HostileContentIsReadSafely) {
     std::string bytes("nul: 1\0tail\n", 12);
     bytes += "long: " + std::string(1 << 20, 'v') + "\n";
     bytes += "after: 5\n";
-    writeBytes(path, bytes);
+    WriteFileText(path, bytes);
     EXPECT_EQ(ReadInt(path.c_str(), "nul:", 3), 3);
     EXPECT_STREQ(ReadString(path.c_str(), "nul:", "d"), "1");
     EXPECT_EQ(strlen(ReadString(path.c_str(), "long:", "d")), 4095u);
@@ -147,7 +147,7 @@ TEST_F(RcFiles, HostileContentIsReadSafely) {
         char c = char(seed >> 16);
         garbage += c == ':' ? '\n' : c;
     }
-    writeBytes(path, garbage);
+    WriteFileText(path, garbage);
     EXPECT_EQ(ReadInt(path.c_str(), "zz.absent.key:", 3), 3);
 }
 
@@ -190,11 +190,11 @@ TEST_F(RcFiles, WriteBoolChangesOnlyTheValue) {
     for (const WriteCase& c : writeCases) {
         std::string path = folder.file("write.rc");
         DeleteFileA(path.c_str());
-        if (c.before) writeBytes(path, std::string(c.before, c.beforeSize));
+        if (c.before) WriteFileText(path, std::string(c.before, c.beforeSize));
         // A read first, so that a stale cached copy would show in the read after.
         ReadBool(path.c_str(), c.key, !c.value);
         WriteBool(path.c_str(), c.key, c.value);
-        EXPECT_EQ(readBytes(path), std::string(c.after, c.afterSize)) << c.name;
+        EXPECT_EQ(ReadFileText(path), std::string(c.after, c.afterSize)) << c.name;
         EXPECT_EQ(ReadBool(path.c_str(), c.key, !c.value), c.value) << c.name;
     }
 }
@@ -232,7 +232,7 @@ TEST_F(RcFiles, ExternalRewritesAreSeen) {
         {"k: 44\n", Year2020, 44},    {"k: 55\n", Year2021, 55}, // an old file's time changes
     };
     for (const Step& step : steps) {
-        writeBytes(path, step.content);
+        WriteFileText(path, step.content);
         if (step.time != AsWritten)
             setWriteTime(path,
                          step.time == Now ? now : yearStart(step.time == Year2020 ? 2020 : 2021));
@@ -250,7 +250,7 @@ TEST_F(RcFiles, UnchangedFilesAreNotReadAgain) {
     std::string bytes;
     for (int i = 0; i < 50; ++i)
         bytes += "key" + std::to_string(i) + ": " + std::to_string(i * 3) + "\r\n";
-    writeBytes(path, bytes);
+    WriteFileText(path, bytes);
     setWriteTime(path, yearStart(2020));
     EXPECT_EQ(ReadInt(path.c_str(), "key7:", -1), 21);
     HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
@@ -259,7 +259,7 @@ TEST_F(RcFiles, UnchangedFilesAreNotReadAgain) {
         EXPECT_EQ(ReadInt(path.c_str(), ("key" + std::to_string(i) + ":").c_str(), -1), i * 3);
     WriteBool(path.c_str(), "key1:", true); // cannot read it: leaves it alone
     CloseHandle(lock);
-    EXPECT_EQ(readBytes(path), bytes);
+    EXPECT_EQ(ReadFileText(path), bytes);
 }
 
 } // namespace

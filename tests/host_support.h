@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CorvaneHost.h"
+#include "TestFiles.h"
 
 // A fresh folder under the temporary directory, removed with its files.
 class ScratchFolder {
@@ -39,23 +40,5 @@ class ScratchFolder {
     std::string path_;
 };
 
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    DWORD wrote = 0;
-    if (h == INVALID_HANDLE_VALUE) return;
-    WriteFile(h, bytes.data(), DWORD(bytes.size()), &wrote, NULL);
-    CloseHandle(h);
-}
-
-inline std::string readBytes(const std::string& path) {
-    HANDLE h =
-        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, NULL) && got)
-        bytes.append(chunk, got);
-    CloseHandle(h);
-    return bytes;
-}
+using test::ReadFileText;
+using test::WriteFileText;

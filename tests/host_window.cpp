@@ -106,7 +106,7 @@ TEST_F(HostWindows, CopyDataCommands) {
 
     ScratchFolder folder;
     std::string style = folder.file("s.style"), missing = folder.file("missing.style");
-    writeBytes(style, "toolbar.color: #123456\n");
+    WriteFileText(style, "toolbar.color: #123456\n");
     EXPECT_TRUE(send(HOSTCOPY_STYLE, style, style.size() + 1));
     EXPECT_FALSE(send(HOSTCOPY_STYLE, missing, missing.size() + 1));
     EXPECT_EQ(std::string(stylePath(nullptr)), style);
