@@ -361,6 +361,18 @@ scenario_session() {
     eventually "the AlwaysOnTop command writes its new setting at once" \
         rc_has "zelk.alwaysOnTop: false"
 
+    # Control + right click opens the configuration menu at the pointer;
+    # Window > Always On Top, chosen from the keyboard, toggles it back.
+    xdotool mousemove $((WX + 3)) $((WY + 3)) keydown ctrl click 3
+    sleep 0.3
+    xdotool keyup ctrl
+    sleep 0.3
+    xdotool key Down Down Right Return # past the title, to Window, into it
+    eventually "the menu's Window > Always On Top writes its new setting" \
+        rc_has "zelk.alwaysOnTop: true"
+    eventually "the window is drawn again once the menu has closed" \
+        eval 'window_shown 75 && entry_ticked 0'
+
     park_pointer
     local shot=$WORK/session.png
     import -window root -crop "100x75+$WX+$WY" +repage "$shot"
@@ -374,7 +386,7 @@ scenario_session() {
 zelk.position.x: 310
 zelk.position.y: 210
 zelk.width: 100
-zelk.alwaysOnTop: false
+zelk.alwaysOnTop: true
 zelk.snapWindow: true
 zelk.transparency: false
 zelk.inSlit: false

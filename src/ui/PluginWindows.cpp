@@ -366,6 +366,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_NCLBUTTONDOWN:
         if (IsDocked(window)) return 0;
         break;
+    case WM_NCRBUTTONDOWN:
+        // The system's own handling would wait for the release itself and
+        // never deliver it: the release is where the menu opens.
+        if (GetAsyncKeyState(VK_CONTROL) & 0x8000) return 0;
+        break;
     case WM_NCRBUTTONUP:
         if (GetAsyncKeyState(VK_CONTROL) & 0x8000) {
             ShowConfigurationMenu();
