@@ -80,6 +80,20 @@ void ClearItems() {
     ItemCount = 0;
 }
 
+bool EntriesAreStaged() {
+    return CountListedItems() < ItemCount;
+}
+
+int StageListedItems() {
+    if (EntriesAreStaged()) return ItemCount;
+    int n = 0;
+    for (const ListItem* item = ListHead; item && n < MaxItems; item = item->next, ++n) {
+        CopyText(LoadedText[n], ItemTextSize, item->text);
+        LoadedDone[n] = item->done;
+    }
+    return n;
+}
+
 int CountListedItems() {
     int n = 0;
     for (ListItem* item = ListHead; item; item = item->next)

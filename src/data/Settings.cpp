@@ -40,15 +40,6 @@ bool WriteAll(HANDLE file, const char* text, int length) {
            written == static_cast<DWORD>(length);
 }
 
-// One entry's text as it goes into the file: a control character (a line
-// break above all) would split the line or plant keys, so each becomes a space.
-void FileSafeText(char (&out)[ItemTextSize], const char* text) {
-    CopyText(out, sizeof out, text);
-    for (char* p = out; *p; ++p) {
-        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = ' ';
-    }
-}
-
 } // namespace
 
 void PluginInstance::TakeCreationDefaults() {
@@ -169,9 +160,8 @@ bool PluginInstance::WriteSettings() {
     put(FormatText(line, sizeof line, "zelk.inSlit: %s\r\n", BoolText(InSlit)));
     put(FormatText(line, sizeof line, "zelk.transparency.alpha: %d\r\n", alpha));
 
-    // After a window construction failed the list is shorter than ItemCount
-    // and the entries are still in the staging tables: write those.
-    bool fromList = CountListedItems() >= ItemCount;
+    // After a window construction failed the entries are only staged: write those.
+    bool fromList = !EntriesAreStaged();
     const ListItem* item = ListHead;
     int n = 1;
     for (int i = 0; i < ItemCount && ok; ++i) {
@@ -189,8 +179,11 @@ bool PluginInstance::WriteSettings() {
         // An empty or blank text reads back as the end of the list, hiding
         // every later entry: such an entry is left out and numbering goes on.
         if (IsBlankText(text)) continue;
+        // A control character (a line break above all) would split the line
+        // or plant keys, so each is written as a space.
         char safe[ItemTextSize];
-        FileSafeText(safe, text);
+        CopyText(safe, sizeof safe, text);
+        ReplaceControlCharacters(safe);
         put(FormatText(line, sizeof line, "zelk.zelk%d.text: %s\n", n, safe));
         put(FormatText(line, sizeof line, "zelk.zelk%d.done: %d\n", n, done));
         ++n;

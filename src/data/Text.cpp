@@ -43,11 +43,20 @@ static bool IsBlankChar(char c) {
     return c == ' ' || c == '\t';
 }
 
-void CleanEntryText(char* text) {
+static bool IsControlChar(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+}
+
+void ReplaceControlCharacters(char* text) {
     if (!text) return;
     for (char* p = text; *p; ++p) {
-        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7f) *p = ' ';
+        if (IsControlChar(*p)) *p = ' ';
     }
+}
+
+void CleanEntryText(char* text) {
+    if (!text) return;
+    ReplaceControlCharacters(text);
     size_t start = 0;
     while (IsBlankChar(text[start]))
         ++start;
@@ -61,8 +70,7 @@ void CleanEntryText(char* text) {
 bool IsBlankText(const char* text) {
     if (!text) return true;
     for (; *text; ++text) {
-        unsigned char c = static_cast<unsigned char>(*text);
-        if (c > 0x20 && c != 0x7f) return false;
+        if (*text != ' ' && !IsControlChar(*text)) return false;
     }
     return true;
 }

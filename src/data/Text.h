@@ -10,6 +10,8 @@ int FormatText(char* dest, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 // ASCII comparison without regard to case; NULL equals nothing.
 bool EqualsIgnoringCase(const char* a, const char* b);
-// Turns control characters into spaces and trims surrounding blanks, in place.
+// Turns control characters (a line break above all) into spaces, in place.
+void ReplaceControlCharacters(char* text);
+// The same, then trims surrounding blanks.
 void CleanEntryText(char* text);
 bool IsBlankText(const char* text);

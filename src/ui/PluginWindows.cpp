@@ -51,34 +51,28 @@ int LabelTop(int index) {
     return 10 - (ThePlugin->fontHeight - 7) / 2 + RowHeight() * index;
 }
 
-LRESULT CallPrevious(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// Hands a message a subclass procedure does not handle to the procedure it
+// replaced, kept in the instance.
+LRESULT CallPrevious(WNDPROC PluginInstance::*which, HWND window, UINT message, WPARAM wParam,
+                     LPARAM lParam) {
+    WNDPROC previous = ThePlugin ? ThePlugin->*which : nullptr;
     if (!previous) return DefWindowProcA(window, message, wParam, lParam);
     return CallWindowProcA(previous, window, message, wParam, lParam);
 }
 
-// Copies the list into the staging tables, so the windows can be rebuilt from
-// memory when the settings file could not be written. When the list is short
-// (a window construction failed) the staging tables already hold the entries.
-int StageListedItems() {
-    if (CountListedItems() < ItemCount) return ItemCount;
-    int n = 0;
-    for (const ListItem* item = ListHead; item && n < MaxItems; item = item->next, ++n) {
-        CopyText(LoadedText[n], ItemTextSize, item->text);
-        LoadedDone[n] = item->done;
-    }
-    return n;
-}
+struct WorkAreaSearch {
+    RECT window;
+    bool touches;
+};
 
 BOOL CALLBACK FindWorkAreaTouching(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
-    RECT* window = reinterpret_cast<RECT*>(context);
+    WorkAreaSearch* search = reinterpret_cast<WorkAreaSearch*>(context);
     MONITORINFO info = {};
     info.cbSize = sizeof info;
     RECT common;
-    if (GetMonitorInfoA(monitor, &info) && IntersectRect(&common, &info.rcWork, window)) {
-        SetRectEmpty(window); // found: tells the caller
-        return FALSE;
-    }
-    return TRUE;
+    search->touches =
+        GetMonitorInfoA(monitor, &info) && IntersectRect(&common, &info.rcWork, &search->window);
+    return !search->touches;
 }
 
 // A free-floating window whose saved position lies wholly outside every
@@ -87,14 +81,14 @@ BOOL CALLBACK FindWorkAreaTouching(HMONITOR monitor, HDC, LPRECT, LPARAM context
 void KeepOnScreen(PluginInstance& p) {
     long long right = static_cast<long long>(p.x) + p.width;
     long long bottom = static_cast<long long>(p.y) + p.height;
-    bool visible = false;
+    WorkAreaSearch search = {{p.x, p.y, 0, 0}, false};
     if (right <= INT_MAX && bottom <= INT_MAX) {
-        RECT window = {p.x, p.y, static_cast<int>(right), static_cast<int>(bottom)};
+        search.window.right = static_cast<int>(right);
+        search.window.bottom = static_cast<int>(bottom);
         EnumDisplayMonitors(nullptr, nullptr, FindWorkAreaTouching,
-                            reinterpret_cast<LPARAM>(&window));
-        visible = IsRectEmpty(&window);
+                            reinterpret_cast<LPARAM>(&search));
     }
-    if (!visible) p.x = p.y = 10;
+    if (!search.touches) p.x = p.y = 10;
 }
 
 bool IsMainWindow(HWND window) {
@@ -401,8 +395,7 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         DeleteItem(window); // destroys this window: nothing may touch it afterwards
         return 0;
     }
-    return CallPrevious(ThePlugin ? ThePlugin->labelPreviousProc : nullptr, window, message, wParam,
-                        lParam);
+    return CallPrevious(&PluginInstance::labelPreviousProc, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -414,8 +407,7 @@ LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnDoneBoxClick(window, 0);
         return 0;
     }
-    return CallPrevious(ThePlugin ? ThePlugin->doneBoxPreviousProc : nullptr, window, message,
-                        wParam, lParam);
+    return CallPrevious(&PluginInstance::doneBoxPreviousProc, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -427,8 +419,7 @@ LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPAR
         AddItem(); // destroys this window: nothing may touch it afterwards
         return 0;
     }
-    return CallPrevious(ThePlugin ? ThePlugin->addButtonPreviousProc : nullptr, window, message,
-                        wParam, lParam);
+    return CallPrevious(&PluginInstance::addButtonPreviousProc, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -440,6 +431,5 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CancelEdit();
         return 0;
     }
-    return CallPrevious(ThePlugin ? ThePlugin->editPreviousProc : nullptr, window, message, wParam,
-                        lParam);
+    return CallPrevious(&PluginInstance::editPreviousProc, window, message, wParam, lParam);
 }
