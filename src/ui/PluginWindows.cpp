@@ -31,9 +31,11 @@ void UnsubscribeAndDestroy(HWND window) {
     DestroyWindow(window);
 }
 
+// The procedure is a pointer: it passes through the pointer-sized window
+// long, never a 32-bit one, so the 64-bit build keeps it whole.
 WNDPROC Subclass(HWND window, WNDPROC procedure) {
-    return reinterpret_cast<WNDPROC>(static_cast<LONG_PTR>(SetWindowLongA(
-        window, GWL_WNDPROC, static_cast<LONG>(reinterpret_cast<LONG_PTR>(procedure)))));
+    return reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 HWND CreateChild(const char* className, int x, int y, int width, int height) {
