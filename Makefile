@@ -1,10 +1,23 @@
 # Thin wrapper over CMake. On a fresh Debian machine `make run` and
 # `make test` install what they need first (scripts/setup).
+#
+# Two build trees: build/ holds the 32-bit zelk.dll (for 32-bit shells),
+# build64/ the 64-bit one. Both are always built and their binaries checked;
+# their programs run only where Wine can run them: 64-bit everywhere, 32-bit
+# only where this machine executes 32-bit programs natively.
 BUILD := build
-CMAKE_FLAGS := -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel
+BUILD64 := build64
+FLAGS := -DCMAKE_BUILD_TYPE=MinSizeRel
 XVFB := xvfb-run -a -s "-screen 0 1280x1024x24"
 # Repetitions of each timed step in `make bench` (about a second each).
 BENCH_REPS := 40
+# Succeeds where 32-bit programs run natively; found out once per checkout.
+RUNS32 := scripts/runs-32bit $(BUILD)/runs-32bit
+# The tree `make run` and `make bench` use, and the one whose test programs
+# are also built and run with undefined behaviour trapped: 32-bit where it
+# runs, else 64-bit.
+MAIN_TREE = $$($(RUNS32) && echo $(BUILD) || echo $(BUILD64))
+NO32 := "make: this machine cannot run 32-bit programs: the 32-bit zelk.dll is built and checked but not run"
 
 .PHONY: all setup configure build prefix test run bench dist help clean
 
@@ -12,44 +25,63 @@ all: build
 
 help:
 	@echo "make run    set up, build, and run zelk.dll in the development host"
-	@echo "make test   set up, build, and run every test under Wine in Xvfb"
-	@echo "make build  build zelk.dll, devhost.exe and the test programs"
+	@echo "make test   set up, build both architectures, and run every test each one can run here"
+	@echo "make build  build zelk.dll (build/ 32-bit, build64/ 64-bit), devhost.exe and the tests"
 	@echo "make bench  time zelk.dll against a bare Win32 lower bound; writes docs/performance.md"
-	@echo "make dist   build the release zip build/zelk-1.0-win32.zip (zelk.dll and readme.txt)"
-	@echo "make clean  remove the build folder"
+	@echo "make dist   build the release zips zelk-1.0-win32.zip and zelk-1.0-win64.zip"
+	@echo "make clean  remove the build folders"
 
 setup:
 	@scripts/setup
 
 $(BUILD)/CMakeCache.txt: | setup
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake -S . -B $(BUILD) $(FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+		-DZELK_UBSAN_TESTS=$$($(RUNS32) && echo ON || echo OFF) >/dev/null
 
-configure: setup $(BUILD)/CMakeCache.txt
+$(BUILD64)/CMakeCache.txt: | setup
+	cmake -S . -B $(BUILD64) $(FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+		-DZELK_UBSAN_TESTS=$$($(RUNS32) && echo OFF || echo ON) >/dev/null
+
+configure: setup $(BUILD)/CMakeCache.txt $(BUILD64)/CMakeCache.txt
 
 build: configure
 	cmake --build $(BUILD) -j2
+	cmake --build $(BUILD64) -j2
 
 prefix: setup
-	@ZELK_BUILD=$(CURDIR)/$(BUILD) scripts/wine-prefix
+	@if $(RUNS32); then ZELK_BUILD=$(CURDIR)/$(BUILD) scripts/wine-prefix; fi
+	@ZELK_BUILD=$(CURDIR)/$(BUILD64) scripts/wine-prefix
 
 test: build prefix
-	cd $(BUILD) && ZELK_BUILD=$(CURDIR)/$(BUILD) $(XVFB) ctest --output-on-failure
+	@if $(RUNS32); then \
+		echo "make: 32-bit tests ($(BUILD)/)"; \
+		cd $(BUILD) && $(XVFB) ctest --output-on-failure || exit 1; \
+	else \
+		echo $(NO32); \
+		cd $(BUILD) && ctest --output-on-failure -L static || exit 1; \
+	fi
+	@echo "make: 64-bit tests ($(BUILD64)/)"
+	@cd $(BUILD64) && $(XVFB) ctest --output-on-failure
 
 # Figures are only worth keeping from an otherwise idle machine: the load
 # average before the run goes into the report.
 bench: build prefix
-	@cut -d' ' -f1-3 /proc/loadavg > $(BUILD)/bench/load-before
-	cd $(BUILD)/bench && rm -f figures.md && ZELK_BUILD=$(CURDIR)/$(BUILD) $(XVFB) $(CURDIR)/scripts/wine-run \
-		zelk_bench.exe --reps $(BENCH_REPS) --markdown figures.md --raw timings.csv
-	@bench/write-report $(BUILD)/bench/figures.md docs/performance.md "$$(cat $(BUILD)/bench/load-before)" \
-		"make bench$(if $(filter command line,$(origin BENCH_REPS)), BENCH_REPS=$(BENCH_REPS))"
+	@tree=$(MAIN_TREE); \
+	cut -d' ' -f1-3 /proc/loadavg > $$tree/bench/load-before && \
+	(cd $$tree/bench && rm -f figures.md && $(XVFB) ../wine-run \
+		zelk_bench.exe --reps $(BENCH_REPS) --markdown figures.md --raw timings.csv) && \
+	bench/write-report $$tree/bench/figures.md docs/performance.md "$$(cat $$tree/bench/load-before)" \
+		"make bench$(if $(filter command line,$(origin BENCH_REPS)), BENCH_REPS=$(BENCH_REPS))" \
+		"$$(cat $$tree/wine-arch)"
 
 run: build prefix
-	@ZELK_BUILD=$(CURDIR)/$(BUILD) scripts/run
+	@tree=$(MAIN_TREE); $(RUNS32) || echo $(NO32); \
+	ZELK_BUILD=$(CURDIR)/$$tree scripts/run
 
 dist: build
 	cd $(BUILD) && cpack -G ZIP
-	@echo "release zip: $(BUILD)/zelk-1.0-win32.zip"
+	cd $(BUILD64) && cpack -G ZIP
+	@echo "release zips: $(BUILD)/zelk-1.0-win32.zip (32-bit shells), $(BUILD64)/zelk-1.0-win64.zip (64-bit shells)"
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD64)

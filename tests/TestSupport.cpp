@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "CorvaneHost.h"
-#include "core/EntryPoints.h"
+#include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"

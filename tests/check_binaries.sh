@@ -1,16 +1,18 @@
 #!/bin/sh
-# zelk.dll must be a PE32 (i386) DLL exporting exactly the four entry points
-# the shell calls, and every binary may import only from system DLLs, never
-# from a DLL that ships with the compiler.
-# Usage: check_binaries.sh OBJDUMP ZELK_DLL OTHER_BINARY...
-objdump=$1; dll=$2; shift 2
+# zelk.dll must be a DLL of the expected architecture (pei-i386 for 32-bit
+# shells, pei-x86-64 for 64-bit ones) exporting exactly the four entry points
+# the shell calls, at most 48 KiB, with its version resource; and every binary
+# may import only from system DLLs, never from a DLL that ships with the
+# compiler. Reads the files only: no Wine needed.
+# Usage: check_binaries.sh OBJDUMP FORMAT ZELK_DLL OTHER_BINARY...
+objdump=$1; format=$2; dll=$3; shift 3
 passed=0; failed=0
 check() { # description, command...
     what=$1; shift
     if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $what"; fi
 }
 
-is_pe32_i386() { "$objdump" -f "$1" | grep -q "file format pei-i386"; }
+format_of() { "$objdump" -f "$1" | sed -n 's/.*file format //p'; }
 is_dll() { "$objdump" -p "$1" | sed -n "/^Characteristics/,/^$/p" | grep -qx "[[:space:]]*DLL"; }
 exports() { "$objdump" -p "$1" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/\[ *[0-9]+\]/ {print $NF}' | sort | tr '\n' ' '; }
 system_imports_only() {
@@ -18,16 +20,26 @@ system_imports_only() {
           grep -vxE 'kernel32\.dll|user32\.dll|gdi32\.dll|msvcrt\.dll|advapi32\.dll|shell32\.dll|comctl32\.dll')
     [ -z "$bad" ] || { echo "$1 imports: $bad"; return 1; }
 }
+# The version strings are UTF-16 in the resource: each name directly
+# followed by its value.
+version_strings() { "${objdump%objdump}strings" -n 3 -el "$1" | tr '\n' '|'; }
 
-check "zelk.dll is PE32 i386" is_pe32_i386 "$dll"
+got_format=$(format_of "$dll")
+check "zelk.dll is $format (it is $got_format)" test "$got_format" = "$format"
 check "zelk.dll is a DLL" is_dll "$dll"
 got=$(exports "$dll")
 check "zelk.dll exports exactly the four entry points (got: $got)" \
     test "$got" = "beginPlugin beginSlitPlugin endPlugin pluginInfo "
+size=$(wc -c < "$dll")
+check "zelk.dll is at most 48 KiB ($size bytes)" test "$size" -le 49152
+versions=$(version_strings "$dll")
+for pair in "FileDescription|zelk 1.0" "FileVersion|1.0" "ProductName|zelk" \
+            "ProductVersion|1.0" "OriginalFilename|zelk.dll"; do
+    check "version resource holds $pair" sh -c 'case "$1" in *"|$2|"*) exit 0;; esac; exit 1' - "|$versions" "$pair"
+done
 for binary in "$dll" "$@"; do
     check "$(basename "$binary") imports only system DLLs" system_imports_only "$binary"
 done
-size=$(wc -c < "$dll")
-echo "zelk.dll: $size bytes"
+echo "zelk.dll: $size bytes, $got_format"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -80,10 +80,10 @@ make_private_prefix() {
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-devhost() { wine "$DEVHOST" "$@" >>"$LOG" 2>&1; }
+devhost() { "$ZELK_WINE" "$DEVHOST" "$@" >>"$LOG" 2>&1; }
 
 start_host() {
-    wine "$DEVHOST" "$@" >>"$LOG" 2>&1 &
+    "$ZELK_WINE" "$DEVHOST" "$@" >>"$LOG" 2>&1 &
     HOST_PID=$!
 }
 
@@ -121,7 +121,7 @@ cleanup() {
     xdotool keyup ctrl mouseup 1 2>/dev/null
     stop_leftover_host
     # Only this test's own server, in its private prefix.
-    [ "$WINEPREFIX" = "$WORK/prefix" ] && wineserver -k 2>/dev/null
+    [ "$WINEPREFIX" = "$WORK/prefix" ] && "$ZELK_WINESERVER" -k 2>/dev/null
 }
 trap cleanup EXIT
 
@@ -478,7 +478,7 @@ scenario_slit() {
 
 # ---- main ----------------------------------------------------------------------
 
-for tool in xdotool xwininfo xdpyinfo import convert identify wine; do
+for tool in xdotool xwininfo xdpyinfo import convert identify "$ZELK_WINE"; do
     command -v "$tool" >/dev/null || { echo "e2e: $tool is missing (scripts/setup installs it)"; exit 1; }
 done
 [ -f "$DEVHOST" ] && [ -f "$ZELK_BUILD/zelk.dll" ] || { echo "e2e: build first (make build)"; exit 1; }

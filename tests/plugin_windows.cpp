@@ -4,7 +4,7 @@
 
 #include "CorvaneHost.h"
 #include "TestSupport.h"
-#include "core/EntryPoints.h"
+#include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"

@@ -9,7 +9,7 @@
 #include "CorvaneHost.h"
 #include "Reliability.h"
 #include "TestSupport.h"
-#include "core/EntryPoints.h"
+#include "plugin/EntryPoints.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "ui/PluginWindows.h"

@@ -1,5 +1,5 @@
 // The four functions the shell calls: start, start docked, stop, identify.
-#include "core/EntryPoints.h"
+#include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
