@@ -1,6 +1,7 @@
 // What the plug-in's windows show, read back from real windows.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "CorvaneHost.h"
@@ -23,6 +24,20 @@ bool Near(COLORREF a, COLORREF b) {
     return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
                std::abs(GetBValue(a) - GetBValue(b)) <
            90;
+}
+
+// WCAG's contrast ratio of two colours, from 1 (the same) to 21.
+double Contrast(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        auto channel = [](int v) {
+            double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) +
+               0.0722 * channel(GetBValue(c));
+    };
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // Every pixel of a window's client area.
@@ -60,6 +75,17 @@ struct Shot {
                 if (Near(at(x, y), c)) return true;
         return false;
     }
+    // The box [left, right] x [top, bottom] around every pixel near the colour.
+    RECT Extent(COLORREF c) const {
+        RECT r = {width, height, -1, -1};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (Near(at(x, y), c)) {
+                    r.left = std::min<LONG>(r.left, x), r.right = std::max<LONG>(r.right, x);
+                    r.top = std::min<LONG>(r.top, y), r.bottom = std::max<LONG>(r.bottom, y);
+                }
+        return r;
+    }
 };
 
 Shot Capture(HWND window) {
@@ -90,8 +116,12 @@ class PaintTest : public testing::Test {
 } // namespace
 
 TEST_F(PaintTest, LabelsShowTheirStateAndText) {
-    ASSERT_TRUE(
-        Start(SettingsText({{"IIII", 0}, {"IIII", 1}, {"emptied", 0}, {std::string(40, 'W'), 0}})));
+    ASSERT_TRUE(Start(SettingsText({{"IIII", 0},
+                                    {"IIII", 1},
+                                    {"emptied", 0},
+                                    {std::string(40, 'W'), 0},
+                                    {"R&D", 0},
+                                    {"RD", 0}})));
     Entry(2)->text[0] = '\0'; // an empty text exists only in memory
     Shot open = Capture(Entry(0)->label);
     EXPECT_EQ(open.at(0, 0), Colour);
@@ -109,25 +139,93 @@ TEST_F(PaintTest, LabelsShowTheirStateAndText) {
     Shot empty = Capture(Entry(2)->label);
     EXPECT_EQ(empty.CountExactlyNot(Colour), 0) << "an empty text paints only the gradient";
 
+    // A text too long for its label starts at its left and ends in an
+    // ellipsis: its last few columns hold only dots, low on the line.
     Shot wide = Capture(Entry(3)->label);
-    EXPECT_TRUE(wide.AnyInColumns(0, 5, Text)) << "clipped at the left";
-    EXPECT_TRUE(wide.AnyInColumns(wide.width - 6, wide.width - 1, Text)) << "and at the right";
-    int top = wide.height, bottom = 0;
+    RECT letters = wide.Extent(Text);
+    EXPECT_LE(letters.left, 6) << "starts at the left, less than a letter in";
+    EXPECT_GT(letters.top, 0) << "one vertically centred line";
+    EXPECT_LT(letters.bottom, wide.height - 1);
+    int dotTop = wide.height;
     for (int y = 0; y < wide.height; ++y)
-        for (int x = 0; x < wide.width; ++x)
-            if (Near(wide.at(x, y), Text)) top = std::min(top, y), bottom = std::max(bottom, y);
-    EXPECT_GT(top, 0) << "one vertically centred line";
-    EXPECT_LT(bottom, wide.height - 1);
+        for (int x = letters.right - 8; x <= letters.right; ++x)
+            if (Near(wide.at(x, y), Text)) dotTop = std::min(dotTop, y);
+    EXPECT_GE(dotTop, letters.bottom - 2) << "the last columns are an ellipsis, not a W";
+    EXPECT_GT(wide.width - 1 - letters.right, 0) << "the ellipsis fits inside the label";
 
-    // The box looks the same either way; only the label tells.
-    EXPECT_EQ(Capture(Entry(0)->doneBox).CountExactlyNot(Colour), 0);
-    EXPECT_EQ(Capture(Entry(1)->doneBox).CountExactlyNot(Colour), 0);
+    // "&" is drawn as written, not taken as a mnemonic prefix.
+    RECT withAmpersand = Capture(Entry(4)->label).Extent(Text);
+    RECT without = Capture(Entry(5)->label).Extent(Text);
+    EXPECT_GE((withAmpersand.right - withAmpersand.left) - (without.right - without.left), 5);
+    EXPECT_EQ(withAmpersand.bottom, without.bottom) << "nothing underlined";
 
-    // Ticking and unticking repaint the label.
+    // A box shows a frame of the text colour around the style's look; only
+    // a ticked entry's box has a tick inside it.
+    Shot openBox = Capture(Entry(0)->doneBox), tickedBox = Capture(Entry(1)->doneBox);
+    int openInside = 0, tickedInside = 0;
+    for (int y = 1; y < 9; ++y)
+        for (int x = 1; x < 9; ++x) {
+            openInside += openBox.at(x, y) != Colour;
+            tickedInside += tickedBox.at(x, y) == Text;
+        }
+    EXPECT_EQ(openInside, 0);
+    EXPECT_GE(tickedInside, 10);
+    EXPECT_EQ(openBox.at(0, 0), Text);
+    EXPECT_EQ(openBox.at(9, 9), Text);
+
+    // Ticking and unticking repaint the label and the box.
     SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(Capture(Entry(0)->label).at(0, 0), ColourTo);
+    EXPECT_GE(Capture(Entry(0)->doneBox).Count(Text), 36 + 10);
     SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0);
     EXPECT_EQ(Capture(Entry(0)->label).at(0, 0), Colour);
+    EXPECT_EQ(Capture(Entry(0)->doneBox).Count(Text), 36) << "the frame alone";
+}
+
+// Every shipped style keeps its texts readable (WCAG: 4.5:1 for text, 3:1
+// for the subdued ticked text) against both ends of the gradient under them,
+// or its one colour when solid; its boxes stand out from the window, and a
+// tick from the box it is in.
+TEST_F(PaintTest, ShippedStylesAreReadable) {
+    for (const char* style : {"default.style", "light.style", "dark.style", "flat.style"}) {
+        UseStyle(style);
+        ASSERT_TRUE(Start(SettingsText({{"open", 0}, {"ticked", 1}})));
+        const PluginInstance& p = *ThePlugin;
+        const bool solid = p.styleRecord->gradientType == 0;
+        struct Text {
+            const char* what;
+            COLORREF colour, from, to;
+            double least;
+        } texts[] = {
+            {"open text and Add Item", p.textColour, p.colour, p.colourTo, 4.5},
+            {"ticked text", p.doneTextColour, p.colourTo, p.colour, 3.0},
+        };
+        for (const Text& t : texts) {
+            EXPECT_GE(Contrast(t.colour, t.from), t.least) << style << ": " << t.what;
+            if (!solid) {
+                EXPECT_GE(Contrast(t.colour, t.to), t.least) << style << ": " << t.what;
+            }
+        }
+
+        // The box's edge against the window just beside it, on screen.
+        for (int i = 0; i < 2; ++i) {
+            RECT box;
+            GetWindowRect(Entry(i)->doneBox, &box);
+            MapWindowPoints(HWND_DESKTOP, p.mainWindow, reinterpret_cast<POINT*>(&box), 2);
+            const int y = box.top + 5;
+            EXPECT_GE(Contrast(PixelOf(p.mainWindow, box.left, y),
+                               PixelOf(p.mainWindow, box.left - 2, y)),
+                      3.0)
+                << style << ": box " << i;
+        }
+        Shot open = Capture(Entry(0)->doneBox), ticked = Capture(Entry(1)->doneBox);
+        int tickPixels = 0;
+        for (int y = 1; y < 9; ++y)
+            for (int x = 1; x < 9; ++x)
+                tickPixels += Contrast(ticked.at(x, y), open.at(x, y)) >= 3.0;
+        EXPECT_GE(tickPixels, 10) << style << ": a readable tick";
+        Stop();
+    }
 }
 
 TEST_F(PaintTest, BackgroundAndAddButton) {
@@ -139,6 +237,17 @@ TEST_F(PaintTest, BackgroundAndAddButton) {
     EXPECT_EQ(button.at(0, 0), Colour);
     EXPECT_GT(button.Count(Text), 15) << "\"Add Item\" drawn";
     EXPECT_TRUE(button.AnyInColumns(button.width / 2 - 20, button.width / 2 + 20, Text));
+    RECT letters = button.Extent(Text);
+    EXPECT_LE(std::abs(letters.left - (button.width - 1 - letters.right)), 2) << "centred";
+
+    // A full list shows its button the ticked way.
+    Stop();
+    ASSERT_TRUE(Start(SettingsText(std::vector<std::pair<std::string, int>>(50, {"a", 0}))));
+    Shot full = Capture(ThePlugin->addButton);
+    EXPECT_EQ(full.at(0, 0), ColourTo);
+    EXPECT_GT(full.Count(DoneText), 15);
+    EXPECT_EQ(full.Count(Text), 0);
+    EXPECT_LT(full.LongestRun(DoneText), 6) << "not struck out";
 }
 
 TEST_F(PaintTest, StyleChangeRepaintsWithTheNewColours) {

@@ -32,6 +32,22 @@ class ScopedMemoryDC {
     HDC dc_;
 };
 
+// A window's DC borrowed for measuring, given back with ReleaseDC.
+class ScopedWindowDC {
+  public:
+    explicit ScopedWindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~ScopedWindowDC() {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    ScopedWindowDC(const ScopedWindowDC&) = delete;
+    ScopedWindowDC& operator=(const ScopedWindowDC&) = delete;
+    HDC get() const { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};
+
 // A bitmap, font or other object released with DeleteObject.
 template <typename T> class ScopedGdiObject {
   public:

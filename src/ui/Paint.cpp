@@ -17,24 +17,47 @@ void DrawGradient(HDC dc, RECT rect, COLORREF from, COLORREF to) {
                       p->bevelWidth, p->borderColour, p->borderWidth);
 }
 
+HFONT CreateCaptionFont(const PluginInstance& p, bool strikeOut) {
+    return CreateFontA(p.fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, strikeOut, DEFAULT_CHARSET,
+                       0, 0, DEFAULT_QUALITY, 0, p.fontFace);
+}
+
+// Where a caption's text goes: inside the bevel and the border.
+RECT CaptionRect(const PluginInstance& p, RECT rect) {
+    int inset = p.bevelWidth + p.borderWidth;
+    InflateRect(&rect, -inset, -inset);
+    return rect;
+}
+
 // A gradient with one line of text centred on it: the font is made and
-// selected before the gradient, the text drawn after it.
+// selected before the gradient, the text drawn after it. The text is shown
+// as written ("&" is no mnemonic prefix), and a text too long for its place
+// ends in an ellipsis rather than being cut at both sides.
 void DrawCaptioned(HDC dc, RECT rect, COLORREF from, COLORREF to, bool strikeOut,
                    COLORREF textColour, const char* text) {
     const PluginInstance* p = ThePlugin;
     if (!p) return;
-    ScopedGdiObject<HFONT> font(CreateFontA(p->fontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                                            strikeOut, DEFAULT_CHARSET, 0, 0, DEFAULT_QUALITY, 0,
-                                            p->fontFace));
+    ScopedGdiObject<HFONT> font(CreateCaptionFont(*p, strikeOut));
     ScopedSelect selectFont(dc, font.get());
     DrawGradient(dc, rect, from, to);
     if (!text) return;
     SetTextColor(dc, textColour);
-    int inset = p->bevelWidth + p->borderWidth;
-    InflateRect(&rect, -inset, -inset);
+    rect = CaptionRect(*p, rect);
     SetBkMode(dc, TRANSPARENT);
-    DrawTextA(dc, text, static_cast<int>(strlen(text)), &rect,
-              DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    DrawTextA(dc, text, static_cast<int>(strlen(text)), &rect, CaptionFormat);
+}
+
+// A tick two pixels thick: from the box's left middle down, then up to its
+// top right corner, inside the frame of a 10 x 10 box.
+void DrawTick(HDC dc, RECT box, COLORREF colour) {
+    ScopedGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, colour));
+    ScopedSelect selectPen(dc, pen.get());
+    const int x = box.left, y = box.top + (box.bottom - box.top - 10) / 2;
+    for (int thickness = 0; thickness < 2; ++thickness) {
+        POINT stroke[3] = {
+            {x + 1, y + 4 + thickness}, {x + 3, y + 6 + thickness}, {x + 8, y + 1 + thickness}};
+        Polyline(dc, stroke, 3);
+    }
 }
 
 typedef void (*DrawFunction)(HDC dc, RECT rect, const void* context);
@@ -75,9 +98,44 @@ void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry) {
     }
 }
 
+// A full list shows its button the way ticked entries look, but not struck
+// out: the button does nothing more.
 void DrawAddButton(HDC dc, RECT rect) {
     const PluginInstance* p = ThePlugin;
-    if (p) DrawCaptioned(dc, rect, p->colour, p->colourTo, false, p->textColour, "Add Item");
+    if (!p) return;
+    if (ItemCount < MaxItems) {
+        DrawCaptioned(dc, rect, p->colour, p->colourTo, false, p->textColour, "Add Item");
+    } else {
+        DrawCaptioned(dc, rect, p->colourTo, p->colour, false, p->doneTextColour, "Add Item");
+    }
+}
+
+// The box keeps its own look (the style's gradient, bevel and border) inside
+// a frame of the open-text colour, which every style keeps readable against
+// the window; a ticked entry's box shows a tick in the same colour.
+void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry) {
+    const PluginInstance* p = ThePlugin;
+    if (!p) return;
+    DrawGradient(dc, rect, p->colour, p->colourTo);
+    ScopedGdiObject<HBRUSH> frame(CreateSolidBrush(p->textColour));
+    if (frame.get()) FrameRect(dc, &rect, frame.get());
+    if (entry && entry->done) DrawTick(dc, rect, p->textColour);
+}
+
+// Measured the way DrawCaptioned draws: same font, same inset.
+bool IsCaptionCut(HWND window, const char* text) {
+    const PluginInstance* p = ThePlugin;
+    if (!p || !text || !window) return false;
+    RECT rect;
+    GetClientRect(window, &rect);
+    rect = CaptionRect(*p, rect);
+    ScopedWindowDC dc(window);
+    ScopedGdiObject<HFONT> font(CreateCaptionFont(*p, false));
+    if (!dc.get()) return false;
+    ScopedSelect selectFont(dc.get(), font.get());
+    SIZE size = {};
+    GetTextExtentPoint32A(dc.get(), text, static_cast<int>(strlen(text)), &size);
+    return size.cx > rect.right - rect.left;
 }
 
 void PaintBackground(HWND window) {
@@ -92,6 +150,15 @@ void PaintItemLabel(HWND label) {
             DrawItemLabel(dc, rect, static_cast<const ListItem*>(entry));
         },
         FindItem(label));
+}
+
+void PaintDoneBox(HWND box) {
+    PaintOffScreen(
+        box,
+        [](HDC dc, RECT rect, const void* entry) {
+            DrawDoneBox(dc, rect, static_cast<const ListItem*>(entry));
+        },
+        FindItem(box));
 }
 
 void PaintAddButton(HWND button) {

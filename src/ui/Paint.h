@@ -10,7 +10,18 @@ struct ListItem;
 void PaintBackground(HWND window);
 void PaintItemLabel(HWND label);
 void PaintAddButton(HWND button);
+void PaintDoneBox(HWND box);
 
 void DrawBackground(HDC dc, RECT rect);
 void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry);
 void DrawAddButton(HDC dc, RECT rect);
+void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry);
+
+// How every caption is laid out: one line, centred, "&" drawn as written,
+// and an ellipsis at the end of a text too long for its place.
+constexpr UINT CaptionFormat =
+    DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
+
+// True when a caption's text is too long for the window it is drawn in, so
+// it shows cut with an ellipsis.
+bool IsCaptionCut(HWND window, const char* text);
