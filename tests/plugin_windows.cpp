@@ -2,6 +2,12 @@
 // under Wine: the test program is the shell, messages are real messages.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+
 #include "CorvaneHost.h"
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
@@ -40,6 +46,16 @@ class WindowTest : public testing::Test {
 
 bool SameRect(const RECT& r, int x, int y, int w, int h) {
     return r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
+}
+
+// Keeps the text of a visible tooltip window in the string `out` points to.
+BOOL CALLBACK ReadShownToolTip(HWND window, LPARAM out) {
+    char name[64] = {}, text[200] = {};
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(window)) return TRUE;
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    *reinterpret_cast<std::string*>(out) = text;
+    return FALSE;
 }
 
 } // namespace
@@ -90,11 +106,23 @@ TEST_F(WindowTest, AddDeleteAndTick) {
     ASSERT_TRUE(Start(SettingsText({{"one", 0}, {"two", 0}, {"three", 0}})));
     const std::string before = File();
 
+    // A left click toggles, a middle click unticks; a done value other
+    // than 1 from the file counts as ticked.
+    struct Click {
+        UINT button;
+        int before, after;
+    } clicks[] = {{WM_LBUTTONUP, 0, 1},
+                  {WM_LBUTTONUP, 1, 0},
+                  {WM_LBUTTONUP, 7, 0},
+                  {WM_MBUTTONUP, 1, 0},
+                  {WM_MBUTTONUP, 0, 0}};
+    for (const Click& c : clicks) {
+        Entry(2)->done = c.before;
+        SendMessageA(Entry(2)->doneBox, c.button, 0, 0);
+        EXPECT_EQ(Entry(2)->done, c.after) << c.button << " on " << c.before;
+    }
     SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(Entry(1)->done, 1);
-    SendMessageA(Entry(2)->doneBox, WM_LBUTTONUP, 0, 0);
-    SendMessageA(Entry(2)->doneBox, WM_MBUTTONUP, 0, 0);
-    EXPECT_EQ(Entry(2)->done, 0);
     EXPECT_EQ(File(), before) << "ticks stay in memory";
 
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
@@ -119,6 +147,106 @@ TEST_F(WindowTest, AFiftyFirstEntryIsRefused) {
     EXPECT_EQ(ItemCount, 50);
     EXPECT_EQ(CountListedItems(), 50);
     EXPECT_EQ(File(), before);
+    // The click still stores an open edit, as a click anywhere in the window does.
+    SendMessageA(Entry(3)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "stored");
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_STREQ(Entry(3)->text, "stored");
+    EXPECT_EQ(ItemCount, 50);
+}
+
+// The editor takes the keyboard with its whole text selected, so typing
+// replaces it. However the edit ends, the keyboard goes back to the window
+// that had it, unless the user gave it to another window.
+TEST_F(WindowTest, TheEditorTakesTheKeyboard) {
+    ASSERT_TRUE(Start(SettingsText({{"one", 0}, {"two", 0}})));
+    auto makeWindow = [] {
+        HWND w = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 400, 400, 60, 20, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetForegroundWindow(w);
+        SetFocus(w);
+        return w;
+    };
+    HWND elsewhere = makeWindow();
+    const HWND editor = P().editControl;
+    auto enter = [&] { SendMessageA(editor, WM_CHAR, VK_RETURN, 0); };
+    struct Case {
+        const char* how;
+        std::function<void(HWND before)> end;
+        bool stored;
+        bool focusBack; // else it is on `elsewhere`, or on no window that is gone
+    } cases[] = {
+        {"Enter", [&](HWND) { enter(); }, true, true},
+        {"Escape", [&](HWND) { SendMessageA(editor, WM_CHAR, VK_ESCAPE, 0); }, false, true},
+        {"a click on the background",
+         [&](HWND) { SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0); }, true, true},
+        {"a click on a box", [&](HWND) { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); },
+         true, true},
+        {"the keyboard going to another window", [&](HWND) { SetFocus(elsewhere); }, true, false},
+        {"Enter once the window that had the keyboard is gone",
+         [&](HWND before) {
+             DestroyWindow(before);
+             enter();
+         },
+         true, false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        HWND before = makeWindow();
+        ASSERT_EQ(GetFocus(), before);
+        const std::string old = Entry(1)->text, typed = "typed " + std::to_string(++n);
+        SendMessageA(Entry(1)->label, WM_LBUTTONDBLCLK, 0, 0);
+        EXPECT_EQ(GetFocus(), editor) << c.how;
+        DWORD from = 1, to = 0;
+        SendMessageA(editor, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                     reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(from, 0u);
+        EXPECT_EQ(to, old.size()) << "the whole text selected";
+        for (char ch : typed)
+            SendMessageA(editor, WM_CHAR, static_cast<unsigned char>(ch), 0);
+        c.end(before);
+        EXPECT_FALSE(IsWindowVisible(editor)) << c.how;
+        EXPECT_EQ(Entry(1)->text, c.stored ? typed : old) << c.how;
+        if (c.focusBack) {
+            EXPECT_EQ(GetFocus(), before) << c.how;
+        } else {
+            EXPECT_NE(GetFocus(), editor) << c.how;
+            EXPECT_TRUE(!IsWindow(before) || GetFocus() == elsewhere) << c.how;
+        }
+        if (IsWindow(before)) DestroyWindow(before);
+    }
+    DestroyWindow(elsewhere);
+}
+
+// A label cut short shows its whole text in a tooltip while the pointer
+// rests on it, "&" included; one that fits shows none; the button of a full
+// list says why it adds nothing.
+TEST_F(WindowTest, ToolTips) {
+    const std::string cut = "Call the plumber about the leaking kitchen tap before Friday";
+    const std::string full = "The list is full (50 entries)";
+    // The text of the tooltip showing in this thread, or "<none>".
+    auto hover = [](HWND window) {
+        SetCursorPos(1200, 1000);
+        PumpMessages(300);
+        RECT r;
+        GetWindowRect(window, &r);
+        SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PostMessageA(window, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        PumpMessages(1500);
+        std::string shown = "<none>";
+        EnumThreadWindows(GetCurrentThreadId(), ReadShownToolTip, reinterpret_cast<LPARAM>(&shown));
+        return shown;
+    };
+    Entries entries = {{"fits", 0}, {cut, 0}, {"R&D: " + cut, 1}};
+    ASSERT_TRUE(Start(SettingsText(entries)));
+    EXPECT_EQ(hover(Entry(0)->label), "<none>");
+    EXPECT_EQ(hover(Entry(1)->label), cut);
+    EXPECT_EQ(hover(Entry(2)->label), "R&D: " + cut);
+    EXPECT_EQ(hover(P().addButton), "<none>");
+    Stop();
+    ASSERT_TRUE(Start(SettingsText(Entries(50, {"a", 0}))));
+    EXPECT_EQ(hover(P().addButton), full);
+    SetCursorPos(1200, 1000);
 }
 
 TEST_F(WindowTest, EditInPlace) {
@@ -390,6 +518,36 @@ TEST_F(WindowTest, KeepsTheWindowOnScreen) {
         Stop();
         EXPECT_NE(File().find("zelk.position.x: " + std::to_string(c.expectedX) + "\n"),
                   std::string::npos);
+    }
+}
+
+// An addition that would put the window's bottom below the work area moves
+// it up just enough, and the new place is saved; one with room stays put.
+TEST_F(WindowTest, AnAdditionKeepsTheWindowInTheWorkArea) {
+    RECT work;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    struct Case {
+        int y, expectedY;
+    } cases[] = {{work.bottom - 45, work.bottom - 60},
+                 {work.bottom - 50, work.bottom - 60},
+                 {work.bottom - 60, work.bottom - 60},
+                 {work.top + 100, work.top + 100},
+                 {work.top - 20, work.top - 20}};
+    for (const Case& c : cases) {
+        std::string file = SettingsText({{"a", 0}});
+        file.replace(file.find("zelk.position.y: 10"), 19,
+                     "zelk.position.y: " + std::to_string(c.y));
+        ASSERT_TRUE(Start(file));
+        SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+        RECT r;
+        GetWindowRect(P().mainWindow, &r);
+        EXPECT_EQ(r.top, c.expectedY) << c.y;
+        EXPECT_EQ(r.bottom - r.top, 60) << c.y;
+        EXPECT_EQ(r.left, 10) << c.y;
+        EXPECT_NE(File().find("zelk.position.y: " + std::to_string(c.expectedY) + "\n"),
+                  std::string::npos)
+            << c.y;
+        Stop();
     }
 }
 

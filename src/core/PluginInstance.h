@@ -34,6 +34,7 @@ class PluginInstance {
     HWND hostWindow = nullptr;
     HWND editControl = nullptr;
     HWND addButton = nullptr;
+    HWND toolTip = nullptr; // shows a cut label's whole text
     HFONT editFont = nullptr;
     WNDPROC editPreviousProc = nullptr;
     WNDPROC doneBoxPreviousProc = nullptr;

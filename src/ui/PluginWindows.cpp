@@ -1,5 +1,6 @@
 #include "ui/PluginWindows.h"
 
+#include <commctrl.h>
 #include <limits.h>
 
 #include "core/HostBinding.h"
@@ -14,6 +15,17 @@ const char PluginClassName[] = "zelk";
 namespace {
 
 const DWORD ChildStyle = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL; // 0x50000080
+
+// Shown over Add Item when it can add nothing more. Not const: the tooltip's
+// text field is a plain char pointer.
+char FullListTip[] = "The list is full (50 entries)";
+
+// The window that had the keyboard when an edit began: it gets it back when
+// the edit ends, if it still exists.
+HWND FocusBeforeEdit = nullptr;
+// Set while an edit is being ended, so that the editor losing the keyboard
+// on the way does not end it a second time.
+bool EndingEdit = false;
 
 // Valid only during each call: the host copies it.
 UINT Subscriptions[] = {HOSTMSG_RECONFIGURE, HOSTMSG_BROADCAST, 0};
@@ -141,11 +153,108 @@ void OnBroadcast(HWND window, LPARAM text) {
     if (IsMainWindow(window)) HandleCommand(reinterpret_cast<const char*>(text));
 }
 
-void OnDoneBoxClick(HWND box, int done) {
+// A left click toggles the tick, a middle click takes it off. A click here
+// also stores an open edit, as a click anywhere else in the window does.
+void OnDoneBoxClick(HWND box, bool toggle) {
     ListItem* item = FindItem(box);
     if (!item) return;
-    item->done = done;
+    CommitOpenEdit();
+    item->done = toggle && !item->done ? 1 : 0;
     InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
+}
+
+// Every label and the button are tools of one tooltip. Their text is asked
+// for each time the tip is about to show (TTN_GETDISPINFO), so it follows
+// edits, style changes and the entry count without any bookkeeping.
+void CreateToolTip(PluginInstance& p) {
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+    // TTS_ALWAYSTIP: the tool window is rarely the active one. The tip has
+    // no owner: a topmost tip owned by the window keeps the window from being
+    // made topmost again. It is destroyed with the window set.
+    p.toolTip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, p.module, nullptr);
+}
+
+void AddTool(HWND tool) {
+    PluginInstance* p = ThePlugin;
+    if (!p->toolTip || !tool) return;
+    TOOLINFOA info = {};
+    // The size older comctl32 versions accept as well.
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = p->mainWindow;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(p->toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+// A label's tip is its whole text, and only when the label shows it cut;
+// the button's says when the list is full. An empty text shows no tip.
+void OnToolTipText(NMTTDISPINFOA* tip) {
+    HWND tool = reinterpret_cast<HWND>(tip->hdr.idFrom);
+    tip->szText[0] = '\0';
+    tip->lpszText = tip->szText;
+    if (tool == ThePlugin->addButton) {
+        if (ItemCount >= MaxItems) tip->lpszText = FullListTip;
+        return;
+    }
+    ListItem* item = FindItem(tool);
+    if (item && item->label == tool && IsCaptionCut(tool, item->text)) tip->lpszText = item->text;
+}
+
+LRESULT OnNotify(const NMHDR* header) {
+    if (header && header->hwndFrom == ThePlugin->toolTip && header->code == TTN_GETDISPINFOA)
+        OnToolTipText(reinterpret_cast<NMTTDISPINFOA*>(const_cast<NMHDR*>(header)));
+    return 0;
+}
+
+// The editor takes the keyboard with its whole text selected, so typing
+// replaces the text, as renaming a file does.
+void GiveEditorTheKeyboard(HWND editor) {
+    FocusBeforeEdit = GetFocus();
+    if (!FocusBeforeEdit) FocusBeforeEdit = GetForegroundWindow();
+    SetFocus(editor);
+    SendMessageA(editor, EM_SETSEL, 0, -1);
+}
+
+// Only while the editor still holds the keyboard: when it went to another
+// window, it stays there.
+void ReturnTheKeyboard(HWND editor) {
+    HWND back = FocusBeforeEdit;
+    FocusBeforeEdit = nullptr;
+    if (GetFocus() != editor || !back || back == editor || !IsWindow(back)) return;
+    if (GetWindowThreadProcessId(back, nullptr) == GetCurrentThreadId()) {
+        SetFocus(back);
+    } else {
+        SetForegroundWindow(back);
+    }
+}
+
+// The editor lost the keyboard to another window: what it holds is stored,
+// and the keyboard stays where the user put it.
+void OnEditorLostKeyboard(HWND editor) {
+    if (EndingEdit || !IsWindowVisible(editor)) return;
+    FocusBeforeEdit = nullptr;
+    CommitEdit();
+    InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
+}
+
+// An addition that would put a free-floating window's bottom below its
+// monitor's work area moves the window up just enough, never above the work
+// area's top, and never down. The new place is kept as a move is. Docked,
+// the slit decides where the window goes.
+void KeepGrowthInWorkArea(PluginInstance& p, int newHeight) {
+    if (!p.mainWindow || IsDocked(p.mainWindow)) return;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromWindow(p.mainWindow, MONITOR_DEFAULTTONEAREST), &info)) return;
+    if (static_cast<long long>(p.y) + newHeight <= info.rcWork.bottom) return;
+    long long top = static_cast<long long>(info.rcWork.bottom) - newHeight;
+    if (top < info.rcWork.top) top = info.rcWork.top;
+    if (top < p.y) p.y = static_cast<int>(top);
 }
 
 } // namespace
@@ -219,12 +328,19 @@ int CreatePluginWindows() {
     ShowWindow(p->mainWindow, SW_SHOW);
     InvalidateRect(p->mainWindow, nullptr, TRUE);
     ShowWindow(p->editControl, SW_HIDE);
+    CreateToolTip(*p);
+    for (ListItem* item = ListHead; item; item = item->next)
+        AddTool(item->label);
+    AddTool(p->addButton);
     return 0;
 }
 
 void DestroyPluginWindows() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
+    if (p->toolTip) DestroyWindow(p->toolTip);
+    p->toolTip = nullptr;
+    FocusBeforeEdit = nullptr;
     UnsubscribeAndDestroy(p->mainWindow);
     UnsubscribeAndDestroy(p->editControl);
     UnsubscribeAndDestroy(p->addButton);
@@ -269,11 +385,18 @@ void CommitOpenEdit() {
     if (ThePlugin && IsWindowVisible(ThePlugin->editControl)) CommitEdit();
 }
 
-// The staging tables bound the list to 50 entries: a 51st is refused.
+// The staging tables bound the list to 50 entries: a 51st is refused with
+// a warning sound.
 void AddItem() {
-    if (!ThePlugin || ItemCount >= MaxItems) return;
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
     CommitOpenEdit();
+    if (ItemCount >= MaxItems) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
     if (!AppendItem("New Item", 0)) return;
+    KeepGrowthInWorkArea(*p, p->height + RowHeight());
     ++ItemCount;
     Rebuild();
 }
@@ -301,6 +424,7 @@ void BeginEdit(HWND label) {
     EditingLabel = label;
     SetWindowTextA(p->editControl, item->text);
     MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
+    GiveEditorTheKeyboard(p->editControl);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
 }
 
@@ -311,7 +435,10 @@ void CommitEdit() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
     ReleaseConfigurationMenu();
+    EndingEdit = true;
+    ReturnTheKeyboard(p->editControl);
     ShowWindow(p->editControl, SW_HIDE);
+    EndingEdit = false;
     if (!EditingLabel) return;
     ShowWindow(EditingLabel, SW_SHOW);
     ListItem* item = FindItem(EditingLabel);
@@ -328,7 +455,10 @@ void CommitEdit() {
 void CancelEdit() {
     PluginInstance* p = ThePlugin;
     if (!p || !IsWindowVisible(p->editControl)) return;
+    EndingEdit = true;
+    ReturnTheKeyboard(p->editControl);
     ShowWindow(p->editControl, SW_HIDE);
+    EndingEdit = false;
     if (EditingLabel) ShowWindow(EditingLabel, SW_SHOW);
     if (const ListItem* item = FindItem(EditingLabel)) SetWindowTextA(p->editControl, item->text);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
@@ -379,6 +509,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case HOSTMSG_BROADCAST:
         OnBroadcast(window, lParam);
         return 0;
+    case WM_NOTIFY:
+        return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -402,11 +534,14 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    case WM_PAINT:
+        PaintDoneBox(window);
+        return 0;
     case WM_LBUTTONUP:
-        OnDoneBoxClick(window, 1);
+        OnDoneBoxClick(window, true);
         return 0;
     case WM_MBUTTONUP:
-        OnDoneBoxClick(window, 0);
+        OnDoneBoxClick(window, false);
         return 0;
     }
     return CallPrevious(&PluginInstance::doneBoxPreviousProc, window, message, wParam, lParam);
@@ -433,5 +568,6 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CancelEdit();
         return 0;
     }
+    if (message == WM_KILLFOCUS) OnEditorLostKeyboard(window);
     return CallPrevious(&PluginInstance::editPreviousProc, window, message, wParam, lParam);
 }
