@@ -151,6 +151,7 @@ void Paint(HWND window) {
     COLORREF from = l.colour, to = l.colourTo, textColour = l.textColour;
     const char* text = nullptr;
     bool strikeOut = false;
+    const bool box = window != S.main && id >= DoneBoxId && id < LabelId;
     if (window != S.main && id >= LabelId && id < AddButtonId) {
         const bench::Entry& entry = S.entries[size_t(id - LabelId)];
         text = entry.text.c_str();
@@ -162,6 +163,11 @@ void Paint(HWND window) {
         }
     } else if (window != S.main && id == AddButtonId) {
         text = "Add Item";
+        if (S.entries.size() >= 50) { // a full list: the button drawn the ticked way
+            from = l.colourTo;
+            to = l.colour;
+            textColour = l.doneTextColour;
+        }
     }
 
     RECT rect;
@@ -185,9 +191,25 @@ void Paint(HWND window) {
         SetBkMode(memory, TRANSPARENT);
         RECT inner = rect;
         InflateRect(&inner, -(l.bevelWidth + l.borderWidth), -(l.bevelWidth + l.borderWidth));
-        DrawTextA(memory, text, int(strlen(text)), &inner, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+        DrawTextA(memory, text, int(strlen(text)), &inner,
+                  DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(memory, oldFont);
         DeleteObject(font);
+    }
+    if (box) { // a frame of the text colour, and a tick two pixels thick when done
+        HBRUSH frame = CreateSolidBrush(l.textColour);
+        FrameRect(memory, &rect, frame);
+        DeleteObject(frame);
+        if (S.entries[size_t(id - DoneBoxId)].done) {
+            HPEN pen = CreatePen(PS_SOLID, 1, l.textColour);
+            HGDIOBJ oldPen = SelectObject(memory, pen);
+            for (int t = 0; t < 2; ++t) {
+                POINT stroke[3] = {{1, 4 + t}, {3, 6 + t}, {8, 1 + t}};
+                Polyline(memory, stroke, 3);
+            }
+            SelectObject(memory, oldPen);
+            DeleteObject(pen);
+        }
     }
     BitBlt(dc, 0, 0, rect.right, rect.bottom, memory, 0, 0, SRCCOPY);
     SelectObject(memory, oldBitmap);
@@ -207,8 +229,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             S.entries.push_back({"New Item", 0});
             Rebuild(); // destroys this window
         } else if (id >= DoneBoxId && id < LabelId) {
-            S.entries[size_t(id - DoneBoxId)].done = 1;
+            int& done = S.entries[size_t(id - DoneBoxId)].done;
+            done = done ? 0 : 1;
             InvalidateRect(S.labels[size_t(id - DoneBoxId)], nullptr, FALSE);
+            InvalidateRect(window, nullptr, FALSE);
         }
         return 0;
     case WM_RBUTTONDBLCLK:

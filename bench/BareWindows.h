@@ -2,7 +2,8 @@
 // shows. The same windows (a popup, a hidden edit control, a done box and a
 // label per entry, an Add Item button) at the same places, each painted
 // once through a memory DC with one bitmap, the host's gradient, the text
-// where there is text (one font made for that paint) and one BitBlt. Adding
+// where there is text (one font made for that paint), a box's frame and
+// tick, and one BitBlt. Adding
 // or deleting an entry writes the settings file (temporary file, flush,
 // replace), destroys the windows, reads the file once and builds them anew,
 // the way zelk's design does it, but with nothing else on the way.
@@ -24,7 +25,7 @@ void Unload();
 
 // The windows, for sending the same messages zelk's windows get:
 // WM_LBUTTONUP to the button adds an entry, WM_RBUTTONDBLCLK to a label
-// deletes its entry, WM_LBUTTONUP to a done box ticks it.
+// deletes its entry, WM_LBUTTONUP to a done box toggles its tick.
 HWND MainWindow();
 HWND AddButton();
 HWND Label(int index);

@@ -209,6 +209,11 @@ entry_ticked() {
         no_text "$x" "$y" 75 15 $TEXT && [ "$(longest_run "$x" "$y" 75 15 $DONE_TEXT)" -ge 20 ]
 }
 
+# A box's inside (within its frame, which has the text colour) holds a tick
+# of the text colour only when its entry is ticked.
+box_ticked() { text_at_least 8 $((WX + 6)) $((WY + 15 * $1 + 11)) 8 8 $TEXT; }
+box_open() { no_text $((WX + 6)) $((WY + 15 * $1 + 11)) 8 8 $TEXT; }
+
 editor_open_on() { [ "$(count_colour "$(label_x)" "$(label_y "$1")" 75 15 $EDITOR)" -ge 600 ]; }
 editor_closed() { none_of $((WX + 20)) $((WY + 8)) 75 $((15 * $1)) $EDITOR; }
 
@@ -243,15 +248,13 @@ control_drag() {
 }
 park_pointer() { xdotool mousemove 640 1000; }
 
-# Renames entry I the way a user does: double-click the label, click into
-# the editor, replace its text, and end with KEY (Return or Escape).
+# Renames entry I the way a user does: double-click the label and type at
+# once (the editor has the keyboard, its text selected), then KEY (Return or
+# Escape).
 edit_entry() {
     local i=$1 text=$2 key=$3
     double_click_label "$i" 1
     eventually "double-clicking entry $((i + 1)) opens the editor over it" editor_open_on "$i" || return
-    sleep 0.2 # apart from the double-click, so this is a click of its own
-    xdotool mousemove $((WX + 57)) $((WY + 15 * i + 15)) click 1
-    xdotool key End shift+Home
     xdotool type --delay 20 "$text"
     xdotool key "$key"
     eventually "$key closes the editor over entry $((i + 1))" editor_closed $((i + 1))
@@ -330,6 +333,14 @@ scenario_session() {
     check "unticking entry 2 leaves entry 1 ticked" entry_ticked 0
     click_box 2 1
     eventually "a left click on entry 3's box ticks it" entry_ticked 2
+    check "entry 3's box shows a tick" box_ticked 2
+    check "entry 2's box shows none" box_open 1
+    sleep 0.6 # apart from the click before, so this is no double-click
+    click_box 2 1
+    eventually "a second left click on entry 3's box unticks it" eval 'entry_open 2 && box_open 2'
+    sleep 0.6
+    click_box 2 1
+    eventually "and a third ticks it again" entry_ticked 2
 
     double_click_label 2 3
     eventually "a right-button double-click deletes entry 3: the window shrinks to 75" \
@@ -425,9 +436,6 @@ scenario_restart() {
     # Text typed into the editor and not yet stored is kept at the end.
     double_click_label 1 1
     eventually "double-clicking entry 2 opens the editor" editor_open_on 1 || return
-    sleep 0.2
-    xdotool mousemove $((WX + 57)) $((WY + 30)) click 1
-    xdotool key End shift+Home
     xdotool type --delay 20 "Pending"
     sleep 0.3
     kill -INT "$HOST_PID"
