@@ -236,7 +236,7 @@ void ReturnTheKeyboard(HWND editor) {
 // The editor lost the keyboard to another window: what it holds is stored,
 // and the keyboard stays where the user put it.
 void OnEditorLostKeyboard(HWND editor) {
-    if (EndingEdit || !IsWindowVisible(editor)) return;
+    if (!ThePlugin || EndingEdit || !IsWindowVisible(editor)) return;
     FocusBeforeEdit = nullptr;
     CommitEdit();
     InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
