@@ -44,4 +44,5 @@ PluginInstance::~PluginInstance() {
     if (menu && Host.DelMenu) Host.DelMenu(menu);
     if (editFont) DeleteObject(editFont);
     free(styleRecord);
+    free(keptLines);
 }

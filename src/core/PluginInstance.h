@@ -11,6 +11,21 @@ constexpr int CommandSize = 4096;
 constexpr int MinWindowWidth = 30;
 constexpr int MaxWindowWidth = 4000;
 
+// Posted by the plug-in to its own main window: a box telling a problem with
+// the settings file is shown from the message loop, never from inside the
+// action that met the problem; and the rows are laid out anew after entries
+// read from the file joined the list.
+constexpr UINT TellSettingsProblemMessage = WM_APP + 0x2a0;
+constexpr UINT LayOutEntriesMessage = WM_APP + 0x2a1;
+
+// What the next box about the settings file has to tell (bits of
+// PluginInstance::warnings).
+enum SettingsWarning {
+    WarnUnreadable = 1, // the file exists but could not be read at start
+    WarnSaveFailed = 2, // a save failed after a good one (or after the start)
+    WarnNotSaved = 4    // entries past the 50th stay in the window only
+};
+
 class PluginInstance {
   public:
     // Made and released without the C++ allocator, whose failure path would
@@ -27,6 +42,10 @@ class PluginInstance {
     void LocateSettings();
     void ReadSettings();
     bool WriteSettings();
+    // The one way an action saves: reads a file that could not be read
+    // before (and merges it), writes the whole file, and keeps the count of
+    // failures so that a run of them is told once. False when not saved.
+    bool Save();
     void ReadStyle();
 
     HINSTANCE module;
@@ -58,8 +77,32 @@ class PluginInstance {
     char stylePath[PathSize] = {};
     HostMenu menu = nullptr; // the configuration menu while one is held
 
+    // Every line of the settings file that zelk did not load, verbatim and in
+    // file order, from the one read at start; written back after zelk's own
+    // lines at each save. Not re-read, so nothing it holds can be loaded and
+    // then dropped by a later save.
+    char* keptLines = nullptr;
+    size_t keptLength = 0;
+    // False while the file exists but could not be read: it is then never
+    // replaced, and each save tries to read it first.
+    bool settingsRead = false;
+    bool movedThisSession = false;
+    // A run of failed saves: from the first failure after a good save (or
+    // after the start) to the next good save.
+    bool inFailureRun = false;
+    bool failureBoxShown = false; // a box was shown in the current run
+    int warnings = 0;             // SettingsWarning bits not yet told
+    DWORD readError = 0;          // why the file could not be read
+    DWORD saveError = 0;          // why the last save failed
+    DWORD runError = 0;           // why the first save of the current run failed
+    int entriesNotSaved = 0;      // past the 50th after a merge
+
   private:
     void TakeCreationDefaults();
+    void CreateDefaultFile();
+    bool MergeFileReadAtLast();
+    void StartFailureRun(DWORD error);
+    void Warn(int warning);
 };
 
 extern PluginInstance* ThePlugin;

@@ -7,8 +7,8 @@
 ListItem* ListHead = nullptr;
 ListItem* ListTail = nullptr;
 int ItemCount = 0;
-char LoadedText[MaxItems][ItemTextSize];
-int LoadedDone[MaxItems];
+char LoadedText[MaxListed][ItemTextSize];
+int LoadedDone[MaxListed];
 HWND EditingLabel = nullptr;
 
 static bool OwnsWindow(const ListItem* item, HWND window) {
@@ -44,6 +44,17 @@ ListItem* AppendItem(const char* text, int done) {
         ListHead = item;
     }
     ListTail = item;
+    return item;
+}
+
+ListItem* PrependItem(const char* text, int done) {
+    ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
+    if (!item) return nullptr;
+    CopyText(item->text, sizeof item->text, text);
+    item->done = done;
+    item->next = ListHead;
+    ListHead = item;
+    if (!ListTail) ListTail = item;
     return item;
 }
 
@@ -87,7 +98,7 @@ bool EntriesAreStaged() {
 int StageListedItems() {
     if (EntriesAreStaged()) return ItemCount;
     int n = 0;
-    for (const ListItem* item = ListHead; item && n < MaxItems; item = item->next, ++n) {
+    for (const ListItem* item = ListHead; item && n < MaxListed; item = item->next, ++n) {
         CopyText(LoadedText[n], ItemTextSize, item->text);
         LoadedDone[n] = item->done;
     }

@@ -5,6 +5,10 @@
 #include <windows.h>
 
 constexpr int MaxItems = 50;
+// The window can hold more than the file: entries read from a file that
+// could not be read at start go before the ones made meanwhile, and those
+// past the 50th stay in the window (unsaved) rather than being dropped.
+constexpr int MaxListed = 2 * MaxItems;
 constexpr int ItemTextSize = 100; // 99 characters and the terminator
 
 struct ListItem {
@@ -19,13 +23,14 @@ struct ListItem {
 extern ListItem* ListHead;
 extern ListItem* ListTail;
 extern int ItemCount;
-extern char LoadedText[MaxItems][ItemTextSize];
-extern int LoadedDone[MaxItems];
+extern char LoadedText[MaxListed][ItemTextSize];
+extern int LoadedDone[MaxListed];
 extern HWND EditingLabel;
 
 ListItem* FindItem(HWND window);
 ListItem* FindPreviousItem(HWND window);
 ListItem* AppendItem(const char* text, int done);
+ListItem* PrependItem(const char* text, int done);
 void UnlinkItem(ListItem* item);
 void ReleaseItem(ListItem* item);
 void ClearItems();

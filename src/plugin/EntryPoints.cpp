@@ -5,6 +5,7 @@
 #include "data/ItemList.h"
 #include "data/Text.h"
 #include "ui/PluginWindows.h"
+#include "ui/SaveWarning.h"
 
 namespace {
 
@@ -45,14 +46,21 @@ int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
     return beginPlugin(module);
 }
 
+// A last save that fails is told before the end returns, unless a box in
+// the same run of failures already told it. The box comes after everything
+// is released, so nothing it lets happen can meet a half-ended plug-in.
 void __cdecl endPlugin() {
     if (!ThePlugin) return;
     CommitOpenEdit();
-    ThePlugin->WriteSettings();
+    char warning[2048];
+    warning[0] = '\0';
+    if (!ThePlugin->Save() && !ThePlugin->failureBoxShown)
+        ComposeUnloadWarning(*ThePlugin, warning, sizeof warning);
     DestroyPluginWindows();
     PluginInstance::Destroy(ThePlugin);
     ThePlugin = nullptr;
     if (SlitWindow) SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+    if (warning[0]) ShowWarningBox(warning);
 }
 
 const char* __cdecl pluginInfo(int field) {

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <limits.h>
+#include <string.h>
 
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
@@ -9,6 +10,7 @@
 #include "data/Text.h"
 #include "ui/Commands.h"
 #include "ui/Paint.h"
+#include "ui/SaveWarning.h"
 
 const char PluginClassName[] = "zelk";
 
@@ -136,6 +138,20 @@ void OnWindowPosChanged(HWND window, const WINDOWPOS* position) {
     ThePlugin->y = position->y;
 }
 
+// Where a Control-drag started, so that its end saves only a real move.
+POINT MoveStart = {};
+
+void OnEnterMove(HWND window) {
+    if (IsMainWindow(window)) MoveStart = {ThePlugin->x, ThePlugin->y};
+}
+
+void OnExitMove(HWND window) {
+    PluginInstance* p = ThePlugin;
+    if (!IsMainWindow(window) || (p->x == MoveStart.x && p->y == MoveStart.y)) return;
+    p->movedThisSession = true;
+    p->Save();
+}
+
 void OnMainChar(HWND window, WPARAM key) {
     if (key != VK_RETURN) return;
     CommitEdit();
@@ -155,12 +171,34 @@ void OnBroadcast(HWND window, LPARAM text) {
 
 // A left click toggles the tick, a middle click takes it off. A click here
 // also stores an open edit, as a click anywhere else in the window does.
+// The change is saved at once, with the stored edit in the same save; a
+// click that changes nothing writes nothing.
 void OnDoneBoxClick(HWND box, bool toggle) {
     ListItem* item = FindItem(box);
     if (!item) return;
-    CommitOpenEdit();
-    item->done = toggle && !item->done ? 1 : 0;
+    const bool edited = EditingLabel && StoreEdit();
+    const int done = toggle && !item->done ? 1 : 0;
+    if (!edited && item->done == done) return;
+    item->done = done;
     InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
+    ThePlugin->Save();
+}
+
+// Entries read at last from a file that could not be read at start joined
+// the list without rows: the windows are built anew from the list.
+void OnLayOutEntries(HWND window) {
+    if (!IsMainWindow(window) || CountListedItems() == 0) return;
+    for (const ListItem* item = ListHead; item; item = item->next) {
+        if (!item->label) {
+            CommitOpenEdit();
+            RebuildWindows();
+            return;
+        }
+    }
+}
+
+void OnTellSettingsProblem(HWND window) {
+    if (IsMainWindow(window)) TellSettingsProblem(); // may outlive the plug-in: nothing after it
 }
 
 // Every label and the button are tools of one tooltip. Their text is asked
@@ -236,7 +274,7 @@ void ReturnTheKeyboard(HWND editor) {
 // The editor lost the keyboard to another window: what it holds is stored,
 // and the keyboard stays where the user put it.
 void OnEditorLostKeyboard(HWND editor) {
-    if (!ThePlugin || EndingEdit || !IsWindowVisible(editor)) return;
+    if (!ThePlugin || EndingEdit || !EditingLabel) return;
     FocusBeforeEdit = nullptr;
     CommitEdit();
     InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
@@ -287,7 +325,7 @@ int CreatePluginWindows() {
     p->editControl = CreateChild("EDIT", 5, 5, p->width - 10, fh);
     p->editPreviousProc = Subclass(p->editControl, EditWndProc);
 
-    for (int i = 0; i < ItemCount && i < MaxItems; ++i) {
+    for (int i = 0; i < ItemCount && i < MaxListed; ++i) {
         ListItem* item = AppendItem(LoadedText[i], LoadedDone[i]);
         if (!item) break; // out of memory: the staging tables still hold the rest
         item->labelTop = LabelTop(i);
@@ -332,6 +370,9 @@ int CreatePluginWindows() {
     for (ListItem* item = ListHead; item; item = item->next)
         AddTool(item->label);
     AddTool(p->addButton);
+    // A problem met before the windows existed (or told to a window since
+    // destroyed) is told now.
+    if (p->warnings) PostMessageA(p->mainWindow, TellSettingsProblemMessage, 0, 0);
     return 0;
 }
 
@@ -358,31 +399,31 @@ void DestroyPluginWindows() {
     UnregisterClassA(PluginClassName, p->module);
 }
 
-// Every addition or deletion goes through the settings file: write it, tear
-// the windows down, read it back and build anew. When the write fails the
-// file on disk is stale, and reading it back would drop the change and every
-// tick and edit since the last save; the windows are then rebuilt from the
-// list in memory, and the next write that succeeds saves it all.
+// Every addition or deletion saves the whole list and builds the windows
+// anew from the list in memory, which is the truth: the file is not read
+// back, so nothing it kept or failed to save can be lost on the way.
 void Rebuild() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
-    bool saved = p->WriteSettings();
-    int kept = saved ? 0 : StageListedItems();
+    p->Save();
+    RebuildWindows();
+}
+
+void RebuildWindows() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    int kept = StageListedItems();
     DestroyPluginWindows();
-    if (saved) {
-        p->ReadStyle();
-        p->ReadSettings();
-    } else {
-        ItemCount = kept;
-    }
+    ItemCount = kept;
     p->ReadStyle();
     CreatePluginWindows();
 }
 
 // What the user typed into an open editor is kept when the windows are about
-// to be rebuilt or torn down, rather than dropped with them.
+// to be rebuilt or torn down, rather than dropped with them. The action that
+// rebuilds or ends saves it with its own single save.
 void CommitOpenEdit() {
-    if (ThePlugin && IsWindowVisible(ThePlugin->editControl)) CommitEdit();
+    if (ThePlugin && EditingLabel) StoreEdit();
 }
 
 // The staging tables bound the list to 50 entries: a 51st is refused with
@@ -430,23 +471,33 @@ void BeginEdit(HWND label) {
 
 // The editor's text goes into the entry trimmed, with control characters as
 // spaces; a text with nothing left could not be stored, so the entry then
-// keeps the text it had.
-void CommitEdit() {
+// keeps the text it had. True when the entry's text changed.
+bool StoreEdit() {
     PluginInstance* p = ThePlugin;
-    if (!p) return;
+    if (!p) return false;
     ReleaseConfigurationMenu();
     EndingEdit = true;
     ReturnTheKeyboard(p->editControl);
     ShowWindow(p->editControl, SW_HIDE);
     EndingEdit = false;
-    if (!EditingLabel) return;
-    ShowWindow(EditingLabel, SW_SHOW);
-    ListItem* item = FindItem(EditingLabel);
-    if (!item) return;
+    HWND label = EditingLabel;
+    EditingLabel = nullptr;
+    if (!label) return false;
+    ShowWindow(label, SW_SHOW);
+    ListItem* item = FindItem(label);
+    if (!item) return false;
     char text[ItemTextSize] = {};
     GetWindowTextA(p->editControl, text, ItemTextSize);
     CleanEntryText(text);
-    if (text[0]) CopyText(item->text, sizeof item->text, text);
+    if (!text[0] || strcmp(text, item->text) == 0) return false;
+    CopyText(item->text, sizeof item->text, text);
+    return true;
+}
+
+// Enter, a click elsewhere or the start of another edit: an edit that
+// changed the text is saved at once.
+void CommitEdit() {
+    if (StoreEdit()) ThePlugin->Save();
 }
 
 // Escape in the editor: the editor closes and the entry keeps its text. The
@@ -454,13 +505,15 @@ void CommitEdit() {
 // the hidden editor holds.
 void CancelEdit() {
     PluginInstance* p = ThePlugin;
-    if (!p || !IsWindowVisible(p->editControl)) return;
+    if (!p || !EditingLabel) return;
+    HWND label = EditingLabel;
+    EditingLabel = nullptr;
     EndingEdit = true;
     ReturnTheKeyboard(p->editControl);
     ShowWindow(p->editControl, SW_HIDE);
     EndingEdit = false;
-    if (EditingLabel) ShowWindow(EditingLabel, SW_SHOW);
-    if (const ListItem* item = FindItem(EditingLabel)) SetWindowTextA(p->editControl, item->text);
+    ShowWindow(label, SW_SHOW);
+    if (const ListItem* item = FindItem(label)) SetWindowTextA(p->editControl, item->text);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
 }
 
@@ -511,6 +564,20 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_NOTIFY:
         return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_ENTERSIZEMOVE:
+        OnEnterMove(window);
+        return 0;
+    case WM_EXITSIZEMOVE:
+        OnExitMove(window);
+        return 0;
+    case WM_CLOSE: // Alt+F4 or another program: the window ends only with the plug-in
+        return 0;
+    case TellSettingsProblemMessage:
+        OnTellSettingsProblem(window);
+        return 0;
+    case LayOutEntriesMessage:
+        OnLayOutEntries(window);
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -7,9 +7,11 @@
 int CreatePluginWindows();
 void DestroyPluginWindows();
 void Rebuild();
+void RebuildWindows();
 void AddItem();
 void DeleteItem(HWND window);
 void BeginEdit(HWND label);
+bool StoreEdit();
 void CommitEdit();
 void CommitOpenEdit();
 void CancelEdit();

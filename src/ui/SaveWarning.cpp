@@ -1,0 +1,85 @@
+#include "ui/SaveWarning.h"
+
+#include <string.h>
+
+#include "core/PluginInstance.h"
+#include "data/Text.h"
+
+namespace {
+
+constexpr size_t WarningSize = 2048;
+
+// The system's own words for an error, without the line break it ends with.
+void ReasonFor(DWORD error, char* text, size_t size) {
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             error, 0, text, static_cast<DWORD>(size), nullptr);
+    if (n == 0) {
+        FormatText(text, size, "Error %lu.", static_cast<unsigned long>(error));
+        return;
+    }
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' '))
+        text[--n] = '\0';
+}
+
+// Appends to text, cut to size like every copy.
+void Append(char* text, size_t size, const char* more) {
+    size_t used = strlen(text);
+    CopyText(text + used, size - used, more);
+}
+
+} // namespace
+
+void ComposeUnloadWarning(const PluginInstance& p, char* text, size_t size) {
+    char reason[512];
+    ReasonFor(p.saveError, reason, sizeof reason);
+    FormatText(text, size,
+               "zelk could not save its settings file\n\n%s\n\n%s\n\n"
+               "The changes since the last good save could not be written.",
+               p.settingsPath, reason);
+}
+
+// No owner, so that neither the shell nor zelk is disabled while it is open.
+void ShowWarningBox(const char* text) {
+    MessageBoxA(nullptr, text, "zelk 1.0", MB_ICONWARNING | MB_TOPMOST);
+}
+
+// A run of failures that ended before its message came is not told: the
+// next good save ends a run silently.
+void TellSettingsProblem() {
+    PluginInstance* p = ThePlugin;
+    if (!p || !p->warnings) return;
+    const int pending = p->warnings;
+    p->warnings = 0;
+    char text[WarningSize] = {};
+    char part[WarningSize];
+    char reason[512];
+    bool failure = p->inFailureRun && !p->failureBoxShown;
+    if (failure && (pending & WarnUnreadable)) {
+        ReasonFor(p->runError, reason, sizeof reason);
+        FormatText(text, sizeof text,
+                   "zelk could not read its settings file\n\n%s\n\n%s\n\n"
+                   "The file is left as it is and is not replaced while it cannot be read. "
+                   "The entries stay in the window and are saved at the next change once it "
+                   "can be read.",
+                   p->settingsPath, reason);
+    } else if (failure && (pending & WarnSaveFailed)) {
+        ReasonFor(p->runError, reason, sizeof reason);
+        FormatText(text, sizeof text,
+                   "zelk could not save its settings file\n\n%s\n\n%s\n\n"
+                   "The entries stay in the window and are saved at the next change.",
+                   p->settingsPath, reason);
+    }
+    if ((pending & WarnNotSaved) && p->entriesNotSaved > 0) {
+        FormatText(part, sizeof part,
+                   "%szelk has read its settings file\n\n%s\n\nat last: its entries now come "
+                   "before the ones made since. The file holds 50 entries, so the last %d in "
+                   "the window are not saved.",
+                   text[0] ? "\n\n" : "", p->settingsPath, p->entriesNotSaved);
+        Append(text, sizeof text, part);
+    }
+    if (!text[0]) return;
+    if (failure) p->failureBoxShown = true;
+    // The box runs its own message loop: anything, even the end of the
+    // plug-in, may happen before it returns, so nothing is touched after it.
+    ShowWarningBox(text);
+}
