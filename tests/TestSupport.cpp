@@ -1,8 +1,6 @@
 #include "TestSupport.h"
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "CorvaneHost.h"
 #include "plugin/EntryPoints.h"
@@ -11,6 +9,11 @@
 #include "data/ItemList.h"
 
 namespace test {
+
+namespace {
+// Installs the box recorder and the save counter once, on the main thread.
+void InstallRecorders();
+} // namespace
 
 std::string ProgramDirectory() {
     char path[MAX_PATH];
@@ -46,6 +49,7 @@ void RemoveSettingsFiles() {
         }
     }
     HostSetPath(HostDirectory().c_str());
+    InstallRecorders();
 }
 
 void UseStyleText(const std::string& text) {
@@ -59,6 +63,7 @@ void UseStyle(const char* name) {
 }
 
 void BindHost() {
+    InstallRecorders();
     BindHostFunctions(GetModuleHandleA(nullptr));
 }
 
@@ -113,23 +118,11 @@ void Stop() {
 }
 
 namespace {
-struct BoxSearch {
-    DWORD process;
-    HWND found;
-};
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM context) {
-    BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
-    char cls[64];
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->process && GetClassNameA(window, cls, sizeof cls) &&
-        strcmp(cls, "#32770") == 0 && IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
+std::vector<MessageBoxSeen> boxes;
+std::function<void()> whileOpen;
+HWND boxHelper = nullptr;
+const UINT BoxActivated = WM_APP + 77;
 
 BOOL CALLBACK CollectStatic(HWND child, LPARAM context) {
     char cls[64], text[1024];
@@ -139,35 +132,157 @@ BOOL CALLBACK CollectStatic(HWND child, LPARAM context) {
     }
     return TRUE;
 }
+
+bool IsDialog(HWND window) {
+    char cls[64];
+    return GetClassNameA(window, cls, sizeof cls) && strcmp(cls, "#32770") == 0;
+}
+
+// Inside the box's own message loop: run the test's action, then close it.
+LRESULT CALLBACK BoxHelperProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != BoxActivated) return DefWindowProcA(window, message, wParam, lParam);
+    HWND box = reinterpret_cast<HWND>(wParam);
+    if (!IsWindow(box)) return 0;
+    if (boxes.empty()) boxes.emplace_back(); // a box not shown through MessageBoxA
+    MessageBoxSeen& seen = boxes.back();
+    EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&seen.shownText));
+    if (whileOpen) whileOpen();
+    if (IsWindow(box)) PostMessageA(box, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+HHOOK boxHook = nullptr;
+std::vector<HWND> announced;
+
+LRESULT CALLBACK BoxHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        announced.erase(
+            std::remove_if(announced.begin(), announced.end(), [](HWND w) { return !IsWindow(w); }),
+            announced.end());
+        if (IsDialog(window) &&
+            std::find(announced.begin(), announced.end(), window) == announced.end()) {
+            announced.push_back(window);
+            PostMessageA(boxHelper, BoxActivated, wParam, 0);
+        }
+    }
+    return CallNextHookEx(boxHook, code, wParam, lParam);
+}
+
+void InstallBoxRecorder() {
+    if (boxHook) return;
+    WNDCLASSA c = {};
+    c.lpfnWndProc = BoxHelperProc;
+    c.hInstance = GetModuleHandleA(nullptr);
+    c.lpszClassName = "zelk test boxes";
+    RegisterClassA(&c);
+    boxHelper = CreateWindowExA(0, c.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                c.hInstance, nullptr);
+    boxHook = SetWindowsHookExA(WH_CBT, BoxHook, nullptr, GetCurrentThreadId());
+}
+
+// Replaces the program's own import of a kernel32 or user32 function, which
+// the plug-in's code linked into the program calls; returns the real one.
+void* PatchImport(const char* module, const char* name, void* replacement) {
+    HMODULE self = GetModuleHandleA(nullptr);
+    void* real = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(module), name));
+    auto base = reinterpret_cast<BYTE*>(self);
+    auto dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    auto import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+    for (; real && import->Name; ++import) {
+        auto thunk = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
+        for (; thunk->u1.Function; ++thunk) {
+            if (reinterpret_cast<void*>(thunk->u1.Function) != real) continue;
+            DWORD old = 0;
+            VirtualProtect(&thunk->u1.Function, sizeof thunk->u1.Function, PAGE_READWRITE, &old);
+            thunk->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&thunk->u1.Function, sizeof thunk->u1.Function, old, &old);
+        }
+    }
+    return real;
+}
+
+// Counts replacements of the settings file: one per completed save.
+int replacements = 0;
+typedef BOOL(WINAPI* MoveFileExFn)(LPCSTR, LPCSTR, DWORD);
+MoveFileExFn realMoveFileEx = nullptr;
+
+BOOL WINAPI CountingMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+    BOOL ok = realMoveFileEx(from, to, flags);
+    if (ok && to) {
+        size_t n = strlen(to);
+        if ((n >= 7 && _stricmp(to + n - 7, "zelk.rc") == 0) ||
+            (n >= 6 && _stricmp(to + n - 6, "zelkrc") == 0))
+            ++replacements;
+    }
+    return ok;
+}
+
+// Records what each box is asked to show, with its flags and owner.
+typedef int(WINAPI* MessageBoxFn)(HWND, LPCSTR, LPCSTR, UINT);
+MessageBoxFn realMessageBox = nullptr;
+
+int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
+    MessageBoxSeen seen;
+    seen.count = 1;
+    seen.owner = owner;
+    seen.text = text ? text : "";
+    seen.caption = caption ? caption : "";
+    seen.style = style;
+    boxes.push_back(seen);
+    return realMessageBox(owner, text, caption, style);
+}
+
+void InstallRecorders() {
+    InstallBoxRecorder();
+    if (realMoveFileEx) return;
+    realMoveFileEx = reinterpret_cast<MoveFileExFn>(
+        PatchImport("kernel32", "MoveFileExA", reinterpret_cast<void*>(&CountingMoveFileEx)));
+    realMessageBox = reinterpret_cast<MessageBoxFn>(
+        PatchImport("user32", "MessageBoxA", reinterpret_cast<void*>(&RecordingMessageBox)));
+}
+
 } // namespace
 
+std::vector<MessageBoxSeen> BoxesShown() {
+    return boxes;
+}
+
+void ForgetBoxes() {
+    InstallRecorders();
+    boxes.clear();
+}
+
+void WhileABoxIsOpen(const std::function<void()>& action) {
+    InstallRecorders();
+    whileOpen = action;
+}
+
 MessageBoxSeen WatchMessageBoxes(const std::function<void()>& action) {
-    MessageBoxSeen seen;
-    std::atomic<bool> done{false};
-    std::thread watcher([&] {
-        while (!done) {
-            BoxSearch search = {GetCurrentProcessId(), nullptr};
-            EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-            if (search.found) {
-                char caption[256] = {};
-                GetWindowTextA(search.found, caption, sizeof caption);
-                seen.caption = caption;
-                seen.text.clear();
-                EnumChildWindows(search.found, CollectStatic, reinterpret_cast<LPARAM>(&seen.text));
-                seen.owner = GetWindow(search.found, GW_OWNER);
-                ++seen.count;
-                SendMessageA(search.found, WM_CLOSE, 0, 0);
-                while (IsWindow(search.found) && !done)
-                    Sleep(5);
-            }
-            Sleep(10);
-        }
-    });
+    ForgetBoxes();
     action();
     PumpMessages(50);
-    done = true;
-    watcher.join();
+    MessageBoxSeen seen;
+    if (!boxes.empty()) seen = boxes.back();
+    seen.count = static_cast<int>(boxes.size());
     return seen;
+}
+
+int SettingsFileReplacements() {
+    InstallRecorders();
+    return replacements;
+}
+
+std::string SystemMessage(DWORD error) {
+    char text[512] = {};
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             error, 0, text, sizeof text, nullptr);
+    while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' '))
+        text[--n] = '\0';
+    return text;
 }
 
 COLORREF PixelOf(HWND window, int x, int y) {

@@ -39,13 +39,30 @@ bool Start(const std::string& settings);
 bool StartSlit(const std::string& settings, HWND slit);
 void Stop();
 
-// A message box that appears while `action` runs is read and closed.
+// Every message box the program shows on its main thread is recorded as
+// asked for (through its import of MessageBoxA) and closed from inside the
+// box's own message loop, so no test can hang on one.
 struct MessageBoxSeen {
-    int count = 0;
+    int count = 0; // in WatchMessageBoxes: how many boxes appeared
     std::string caption, text;
     HWND owner = nullptr;
+    UINT style = 0;
+    std::string shownText; // the text the open box showed
 };
+// The boxes shown since the last ForgetBoxes, oldest first.
+std::vector<MessageBoxSeen> BoxesShown();
+void ForgetBoxes();
+// Runs on the main thread while each box is open (inside its message loop),
+// before the box is closed; an empty function runs nothing.
+void WhileABoxIsOpen(const std::function<void()>& action);
+// The boxes that appear while `action` runs: their count and the last one.
 MessageBoxSeen WatchMessageBoxes(const std::function<void()>& action);
+
+// How many times a file has been moved into place as the settings file (one
+// per completed save), counted since the program started.
+int SettingsFileReplacements();
+// The system's words for an error, as a box would quote them.
+std::string SystemMessage(DWORD error);
 
 // The colour of a window's pixel as shown on screen, after painting.
 COLORREF PixelOf(HWND window, int x, int y);

@@ -64,8 +64,8 @@ int main(int argc, char** argv) {
     if (!plugin) return 1;
     auto begin = reinterpret_cast<BeginPluginFn>(
         reinterpret_cast<void*>(GetProcAddress(plugin, "beginPlugin")));
-    auto end = reinterpret_cast<EndPluginFn>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "endPlugin")));
+    auto end =
+        reinterpret_cast<EndPluginFn>(reinterpret_cast<void*>(GetProcAddress(plugin, "endPlugin")));
 
     Seen seen;
     std::atomic<bool> done{false};
@@ -79,7 +79,8 @@ int main(int argc, char** argv) {
                 seen.caption = caption;
                 EnumChildWindows(box, CollectText, reinterpret_cast<LPARAM>(&seen.text));
                 SendMessageA(box, WM_CLOSE, 0, 0);
-                while (IsWindow(box)) Sleep(5);
+                while (IsWindow(box))
+                    Sleep(5);
             }
             Sleep(10);
         }

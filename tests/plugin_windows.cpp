@@ -123,7 +123,8 @@ TEST_F(WindowTest, AddDeleteAndTick) {
     }
     SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(Entry(1)->done, 1);
-    EXPECT_EQ(File(), before) << "ticks stay in memory";
+    EXPECT_EQ(File(), SettingsText({{"one", 0}, {"two", 1}, {"three", 0}}))
+        << "ticks saved at once";
 
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ListedEntries(), (Entries{{"one", 0}, {"two", 1}, {"three", 0}, {"New Item", 0}}));
@@ -294,7 +295,8 @@ TEST_F(WindowTest, EditInPlace) {
     SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0);
     EXPECT_STREQ(Entry(0)->text, "one");
 
-    // Edits reach the file at the next rebuild.
+    // Edits reach the file at once.
+    EXPECT_EQ(File(), SettingsText({{"one", 0}, {"tab here", 0}}));
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(File(), SettingsText({{"one", 0}, {"tab here", 0}, {"New Item", 0}}));
 
@@ -460,14 +462,17 @@ TEST_F(WindowTest, AShellWithoutAFunctionIsNamed) {
 // change and every tick and edit since the last save would be lost.
 TEST_F(WindowTest, RebuildAfterAFailedWriteKeepsEverything) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
-    const std::string before = File();
     SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+    const std::string before = File();
     HANDLE held =
         CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
-    SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
+    MessageBoxSeen seen = WatchMessageBoxes([&] {
+        SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+        SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
+    });
     CloseHandle(held);
+    EXPECT_EQ(seen.count, 1) << "one box for the run of two failed saves";
     EXPECT_EQ(File(), before);
     EXPECT_EQ(ListedEntries(), (Entries{{"a", 1}, {"New Item", 0}}));
     ASSERT_NE(Entry(1)->label, nullptr) << "windows rebuilt from memory";
@@ -624,4 +629,193 @@ TEST_F(WindowTest, ConfigurationMenu) {
     controlClick(P().mainWindow);
     EXPECT_EQ(callsSince(mark), "");
     Host = saved;
+}
+
+// One user action, one write: each change is saved at once, and what changes
+// nothing writes nothing.
+TEST_F(WindowTest, EachActionWritesOnce) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}, {"c", 0}})));
+    auto edit = [&](int entry, const char* text) {
+        SendMessageA(Entry(entry)->label, WM_LBUTTONDBLCLK, 0, 0);
+        SetWindowTextA(P().editControl, text);
+    };
+    auto move = [&](int dx) {
+        SendMessageA(P().mainWindow, WM_ENTERSIZEMOVE, 0, 0);
+        SetWindowPos(P().mainWindow, nullptr, P().x + dx, P().y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(P().mainWindow, WM_EXITSIZEMOVE, 0, 0);
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> action;
+        int writes;
+    } cases[] = {
+        {"tick", [&] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); }, 1},
+        {"tick of a ticked entry", [&] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); }, 0},
+        {"untick", [&] { SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0); }, 1},
+        {"untick of an open entry", [&] { SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0); },
+         0},
+        {"edit stored by Enter",
+         [&] {
+             edit(1, "renamed");
+             SendMessageA(P().editControl, WM_CHAR, VK_RETURN, 0);
+         },
+         1},
+        {"edit stored by a click elsewhere",
+         [&] {
+             edit(1, "clicked");
+             SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0);
+         },
+         1},
+        {"edit stored by the start of another",
+         [&] {
+             edit(1, "next");
+             SendMessageA(Entry(2)->label, WM_LBUTTONDBLCLK, 0, 0);
+             SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
+         },
+         1},
+        {"unchanged text",
+         [&] {
+             edit(1, " next ");
+             SendMessageA(P().editControl, WM_CHAR, VK_RETURN, 0);
+         },
+         0},
+        {"Escape",
+         [&] {
+             edit(1, "dropped");
+             SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
+             SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0);
+         },
+         0},
+        {"move", [&] { move(40); }, 1},
+        {"drag that did not move", [&] { move(0); }, 0},
+        {"hide and show",
+         [&] {
+             Broadcast("@CorvaneHidePlugins");
+             Broadcast("@CorvaneShowPlugins");
+         },
+         0},
+        {"add with an open edit",
+         [&] {
+             edit(0, "typed");
+             SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+         },
+         1},
+        {"delete with an open edit",
+         [&] {
+             edit(0, "typed again");
+             SendMessageA(Entry(3)->label, WM_RBUTTONDBLCLK, 0, 0);
+         },
+         1},
+    };
+    for (const Case& c : cases) {
+        int before = SettingsFileReplacements();
+        c.action();
+        PumpMessages();
+        EXPECT_EQ(SettingsFileReplacements() - before, c.writes) << c.what;
+    }
+    std::string entries = SettingsText({{"typed again", 0}, {"next", 0}, {"c", 0}});
+    EXPECT_EQ(File(), "zelk.position.x: 50\nzelk.position.y: " + std::to_string(P().y) +
+                          entries.substr(entries.find("\nzelk.width")));
+}
+
+// Whether an edit is open is the plug-in's own state: a hidden window keeps
+// the typed text through the end, and closing the window is refused.
+TEST_F(WindowTest, HiddenEditsAndCloseRequests) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    SendMessageA(Entry(1)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "typed while hidden");
+    Broadcast("@CorvaneHidePlugins");
+    HWND main = P().mainWindow;
+    SendMessageA(main, WM_CLOSE, 0, 0);
+    SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    SendMessageA(main, WM_SYSKEYDOWN, VK_F4, 1 << 29); // Alt+F4
+    PumpMessages();
+    EXPECT_TRUE(IsWindow(main));
+    Broadcast("@CorvaneShowPlugins");
+    EXPECT_TRUE(IsWindowVisible(main));
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"a", 0}, {"typed while hidden", 0}}));
+
+    // Escape while hidden closes the edit: the end stores nothing of it.
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "cancelled");
+    Broadcast("@CorvaneHidePlugins");
+    SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"a", 0}}));
+}
+
+// A run of failed saves is told by one box, from the plug-in's own message:
+// unowned, topmost, a warning, naming the file and the system's reason. The
+// next good save ends the run silently; the next failure starts a new one.
+TEST_F(WindowTest, OneBoxPerRunOfFailures) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    auto readOnly = [](bool on) {
+        SetFileAttributesA(SettingsPath().c_str(),
+                           on ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    };
+    auto tick = [&](int entry, UINT button) {
+        SendMessageA(Entry(entry)->doneBox, button, 0, 0);
+        PumpMessages();
+    };
+    readOnly(true);
+    const std::string before = File();
+    ForgetBoxes();
+    tick(0, WM_LBUTTONUP);
+    tick(1, WM_LBUTTONUP);
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    PumpMessages();
+    std::vector<MessageBoxSeen> boxes = BoxesShown();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "zelk 1.0");
+    EXPECT_EQ(boxes[0].owner, nullptr);
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONWARNING | MB_TOPMOST));
+    EXPECT_EQ(boxes[0].shownText, boxes[0].text) << "the box was open";
+    EXPECT_NE(boxes[0].text.find(SettingsPath()), std::string::npos) << boxes[0].text;
+    EXPECT_NE(boxes[0].text.find(SystemMessage(ERROR_ACCESS_DENIED)), std::string::npos);
+    EXPECT_NE(boxes[0].text.find("saved at the next change"), std::string::npos);
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(ListedEntries(), (Entries{{"a", 1}, {"b", 1}, {"New Item", 0}}));
+
+    readOnly(false);
+    tick(0, WM_MBUTTONUP);
+    EXPECT_EQ(File(), SettingsText({{"a", 0}, {"b", 1}, {"New Item", 0}}));
+    readOnly(true);
+    tick(0, WM_LBUTTONUP);
+    EXPECT_EQ(BoxesShown().size(), 2u) << "a new run, a new box";
+
+    // Anything may arrive while a box is open, even the end of the plug-in.
+    readOnly(false);
+    tick(0, WM_MBUTTONUP);
+    readOnly(true);
+    ForgetBoxes();
+    WhileABoxIsOpen([&] {
+        Broadcast("@CorvaneHidePlugins");
+        SendMessageA(Entry(1)->doneBox, WM_MBUTTONUP, 0, 0);
+        endPlugin();
+    });
+    tick(0, WM_LBUTTONUP);
+    WhileABoxIsOpen(nullptr);
+    EXPECT_EQ(ThePlugin, nullptr);
+    EXPECT_EQ(BoxesShown().size(), 1u) << "the end in the same run shows no second box";
+    readOnly(false);
+    EXPECT_EQ(File(), SettingsText({{"a", 0}, {"b", 1}, {"New Item", 0}}));
+}
+
+// At the end, a last save that fails with no box shown in its run is told
+// before endPlugin returns.
+TEST_F(WindowTest, AFailedLastSaveIsToldAtTheEnd) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY);
+    ForgetBoxes();
+    endPlugin();
+    SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::vector<MessageBoxSeen> boxes = BoxesShown();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].text.find(SettingsPath()), std::string::npos);
+    EXPECT_NE(boxes[0].text.find("changes since the last good save could not be written"),
+              std::string::npos);
+    EXPECT_EQ(boxes[0].owner, nullptr);
 }
