@@ -126,14 +126,21 @@ TEST_F(DataTest, ReadingEntries) {
         std::string file;
         std::vector<std::pair<std::string, int>> expected;
     } cases[] = {
-        {"gap hides later entries",
+        {"reading goes past a gap",
          SettingsText({}, "zelk.zelk1.text: one\nzelk.zelk2.text: two\nzelk.zelk4.text: four\n"),
-         {{"one", 0}, {"two", 0}}},
+         {{"one", 0}, {"two", 0}, {"four", 0}}},
+        {"entries as far as number 100, in number order",
+         SettingsText({}, "zelk.zelk100.text: last\nzelk.zelk101.text: beyond\n"
+                          "zelk.zelk07.text: not a key\nzelk.zelk3.text: third\n"
+                          "zelk.zelk3.done: 1\nzelk.zelk100.done: 2\n"),
+         {{"third", 1}, {"last", 2}}},
         {"done values stay as read",
          SettingsText({{"a", 7}, {"b", -1}, {"c", 1}}),
          {{"a", 7}, {"b", -1}, {"c", 1}}},
         {"missing done is 0", SettingsText({}, "zelk.zelk1.text: x\n"), {{"x", 0}}},
-        {"empty text ends the list", SettingsText({{"a", 0}, {"", 0}, {"c", 0}}), {{"a", 0}}},
+        {"an empty text is no entry",
+         SettingsText({{"a", 0}, {"", 1}, {"c", 0}}),
+         {{"a", 0}, {"c", 0}}},
     };
     for (const Case& c : cases) {
         WriteFileText(SettingsPath(), c.file);
@@ -307,4 +314,66 @@ TEST_F(DataTest, OverlongHostStringsAreCut) {
     p->ReadStyle();
     EXPECT_EQ(strlen(p->stylePath), sizeof p->stylePath - 1);
     EXPECT_STREQ(p->fontFace, "Tahoma");
+}
+
+// Every line zelk did not load comes back verbatim, after zelk's own lines:
+// comments, blank lines, unknown keys, other plug-ins' keys, later duplicates,
+// entries past the 50th found and entries numbered past 100.
+TEST_F(DataTest, LinesNotLoadedAreWrittenBackVerbatim) {
+    std::string entries;
+    for (int n = 1; n <= 55; ++n)
+        entries += "zelk.zelk" + std::to_string(n) + ".text: e" + std::to_string(n) +
+                   "\nzelk.zelk" + std::to_string(n) + ".done: " + std::to_string(n % 2) + "\n";
+    std::string past50;
+    for (int n = 51; n <= 55; ++n)
+        past50 += "zelk.zelk" + std::to_string(n) + ".text: e" + std::to_string(n) + "\nzelk.zelk" +
+                  std::to_string(n) + ".done: " + std::to_string(n % 2) + "\n";
+    WriteFileText(SettingsPath(),
+                  "# a comment\r\n" + SettingsText({}).substr(0, 20) + "\n" +
+                      SettingsText({}).substr(20) +
+                      "  other.plugin.key: value\nzelk.unknown: 1\nZELK.WIDTH: 300\n" + entries +
+                      "zelk.zelk101.text: far\nzelk.zelk101.done: 1");
+    Instance p;
+    ASSERT_EQ(ItemCount, 50);
+    p.ListStaged();
+    ASSERT_TRUE(p->WriteSettings());
+    std::vector<std::pair<std::string, int>> first50;
+    for (int n = 1; n <= 50; ++n)
+        first50.emplace_back("e" + std::to_string(n), n % 2);
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(first50) +
+                                                "# a comment\r\n\n  other.plugin.key: value\n"
+                                                "zelk.unknown: 1\nZELK.WIDTH: 300\n" +
+                                                past50 +
+                                                "zelk.zelk101.text: far\nzelk.zelk101.done: 1");
+}
+
+// A file the search missed for a moment is not replaced by the defaults.
+TEST_F(DataTest, TheDefaultFileNeverReplacesAnExistingOne) {
+    const std::string file = SettingsText({{"mine", 1}});
+    WriteFileText(SettingsPath(), file);
+    BindHost();
+    HostFunctions saved = Host;
+    Host.FileExists = [](const char*) { return false; };
+    Instance p;
+    Host = saved;
+    EXPECT_EQ(ReadFileText(SettingsPath()), file);
+    p.ListStaged();
+    EXPECT_EQ(ListedEntries(), (std::vector<std::pair<std::string, int>>{{"mine", 1}}));
+}
+
+// A file that exists but cannot be read is never written over.
+TEST_F(DataTest, AnUnreadableFileIsNotWrittenOver) {
+    const std::string file = SettingsText({{"locked", 0}});
+    WriteFileText(SettingsPath(), file);
+    HANDLE held =
+        CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    DWORD started = GetTickCount();
+    Instance p;
+    EXPECT_GE(GetTickCount() - started, 900u) << "a lock is waited for up to a second";
+    EXPECT_EQ(ItemCount, 0);
+    EXPECT_FALSE(p->settingsRead);
+    CloseHandle(held);
+    EXPECT_FALSE(p->WriteSettings()) << "not even once the lock is gone: only Save reads first";
+    EXPECT_EQ(ReadFileText(SettingsPath()), file);
 }
