@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <thread>
 
 #include "CorvaneHost.h"
 #include "Reliability.h"
@@ -122,8 +123,8 @@ TEST_F(Reliability, HostileSettingsFiles) {
         {"negative width", "zelk.width: -40\nzelk.zelk1.text: w\n", {{"w", 0}}, true},
         {"missing values",
          "zelk.position.x:\nzelk.width:\nzelk.alwaysOnTop:\nzelk.zelk1.text:\nzelk.zelk2.text: "
-         "hidden\n",
-         {},
+         "after the empty one\n",
+         {{"after the empty one", 0}},
          true},
         {"an empty file", "", {}, true},
     };
@@ -156,12 +157,17 @@ TEST_F(Reliability, SettingsFileThatIsAFolder) {
     RemoveSettingsFiles();
     ASSERT_TRUE(CreateDirectoryA(SettingsPath().c_str(), nullptr));
     HostClearRecords();
-    EXPECT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
-    PumpMessages();
-    EXPECT_EQ(ItemCount, 0);
-    Click(ThePlugin->addButton, WM_LBUTTONUP);
-    EXPECT_EQ(ListedEntries(), (Entries{{"New Item", 0}})) << "kept in memory";
-    Stop();
+    MessageBoxSeen seen = WatchMessageBoxes([] {
+        EXPECT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
+        PumpMessages();
+        EXPECT_EQ(ItemCount, 0);
+        Click(ThePlugin->addButton, WM_LBUTTONUP);
+        EXPECT_EQ(ListedEntries(), (Entries{{"New Item", 0}})) << "kept in memory";
+        Stop();
+    });
+    EXPECT_EQ(seen.count, 1) << "told at start, once";
+    EXPECT_NE(seen.text.find("could not read"), std::string::npos) << seen.text;
+    EXPECT_NE(seen.text.find(SettingsPath()), std::string::npos);
     EXPECT_TRUE(GetFileAttributesA(SettingsPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY);
     RemoveDirectoryA(SettingsPath().c_str());
     ++TheReport().settingsFilesTried;
@@ -239,9 +245,13 @@ TEST_F(Reliability, FolderRemovedWhileRunning) {
 
     DeleteFileA((folder + "zelk.rc").c_str());
     ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
-    Click(Entry(1)->doneBox, WM_LBUTTONUP);
-    Click(ThePlugin->addButton, WM_LBUTTONUP);
-    Click(Entry(0)->label, WM_RBUTTONDBLCLK);
+    MessageBoxSeen seen = WatchMessageBoxes([] {
+        Click(Entry(1)->doneBox, WM_LBUTTONUP);
+        Click(ThePlugin->addButton, WM_LBUTTONUP);
+        Click(Entry(0)->label, WM_RBUTTONDBLCLK);
+    });
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_NE(seen.text.find(folder + "zelk.rc"), std::string::npos) << seen.text;
     EXPECT_EQ(ListedEntries(), (Entries{{"b", 1}, {"New Item", 0}}));
 
     CreateDirectoryA(folder.c_str(), nullptr);
@@ -283,8 +293,12 @@ TEST_F(Reliability, DiskFull) {
     }
     CloseHandle(f);
 
-    for (int i = 0; i < 30; ++i)
-        Click(ThePlugin->addButton, WM_LBUTTONUP);
+    MessageBoxSeen seen = WatchMessageBoxes([] {
+        for (int i = 0; i < 30; ++i)
+            Click(ThePlugin->addButton, WM_LBUTTONUP);
+    });
+    EXPECT_EQ(seen.count, 1) << "one box for thirty failed saves";
+    EXPECT_NE(seen.text.find(SystemMessage(ERROR_DISK_FULL)), std::string::npos) << seen.text;
     EXPECT_EQ(ReadFileText(settings), before);
     EXPECT_FALSE(FileExistsAt(settings + ".tmp"));
     EXPECT_EQ(ItemCount, 31);
@@ -299,17 +313,167 @@ TEST_F(Reliability, DiskFull) {
 }
 
 // A read-only settings file is never replaced, whoever runs the plug-in (as
-// root the file system itself would let the replacement through).
+// root the file system itself would let the replacement through). The first
+// failure is told; once writable again the next save writes everything.
 TEST_F(Reliability, ReadOnlySettingsFile) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
     ASSERT_TRUE(SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
     const std::string before = ReadFileText(SettingsPath());
-    Click(ThePlugin->addButton, WM_LBUTTONUP);
+    MessageBoxSeen seen = WatchMessageBoxes([] {
+        Click(ThePlugin->addButton, WM_LBUTTONUP);
+        Click(Entry(0)->doneBox, WM_LBUTTONUP);
+    });
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_NE(seen.text.find(SystemMessage(ERROR_ACCESS_DENIED)), std::string::npos) << seen.text;
     EXPECT_EQ(ReadFileText(SettingsPath()), before);
-    EXPECT_EQ(ListedEntries(), (Entries{{"a", 0}, {"New Item", 0}}));
+    EXPECT_EQ(ListedEntries(), (Entries{{"a", 1}, {"New Item", 0}}));
     SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
     Stop();
-    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"a", 0}, {"New Item", 0}}));
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"a", 1}, {"New Item", 0}}));
+    ++TheReport().faultsSurvived;
+
+    // Read-only for a whole session where nothing changed: the last save at
+    // the end is the first failure, and its box names what was not written.
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    ASSERT_TRUE(SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY));
+    seen = WatchMessageBoxes([] { Stop(); });
+    SetFileAttributesA(SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_NE(seen.text.find("changes since the last good save could not be written"),
+              std::string::npos);
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"a", 0}}));
+    ++TheReport().faultsSurvived;
+}
+
+namespace {
+
+std::string Numbered(int from, int to, const std::string& prefix = "entry ") {
+    std::string s;
+    for (int n = from; n <= to; ++n)
+        s += "zelk.zelk" + std::to_string(n) + ".text: " + prefix + std::to_string(n) +
+             "\nzelk.zelk" + std::to_string(n) + ".done: 0\n";
+    return s;
+}
+
+} // namespace
+
+// Hand-edited files: after a start, a change and an unload nothing of them is
+// lost, the file loads the same again, and a deleted entry stays deleted.
+TEST_F(Reliability, HandEditedFilesLoseNothing) {
+    struct Case {
+        const char* name;
+        std::string file;
+        size_t count;                  // entries loaded
+        std::vector<std::string> kept; // lines written back as they were
+    } cases[] = {
+        {"a gap in the numbering",
+         SettingsText({}, "zelk.zelk1.text: one\nzelk.zelk2.text: two\nzelk.zelk5.text: five\n"),
+         3,
+         {}},
+        {"an empty first text", SettingsText({}, "zelk.zelk1.text:\n" + Numbered(2, 50)), 49, {}},
+        {"55 entries",
+         SettingsText({}, Numbered(1, 55)),
+         50,
+         {"zelk.zelk51.text: entry 51\nzelk.zelk51.done: 0\n", "zelk.zelk55.text: entry 55\n"}},
+        {"entries numbered past 100",
+         SettingsText({}, "zelk.zelk1.text: one\nzelk.zelk150.text: far\nzelk.zelk150.done: 1\n"),
+         1,
+         {"zelk.zelk150.text: far\nzelk.zelk150.done: 1\n"}},
+        {"comments and unknown keys",
+         "! comment\n# another\r\n\n" + SettingsText({{"a", 0}}) +
+             "other.plugin.width: 7\nzelk.someday: yes\nno colon here",
+         1,
+         {"! comment\n# another\r\n\nother.plugin.width: 7\nzelk.someday: yes\nno colon here"}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Start(c.file));
+        Entries loaded = ListedEntries();
+        EXPECT_EQ(loaded.size(), c.count);
+        Click(Entry(0)->doneBox, WM_LBUTTONUP);
+        loaded[0].second = 1;
+        Stop();
+        const std::string saved = ReadFileText(SettingsPath());
+        for (const std::string& kept : c.kept)
+            EXPECT_NE(saved.find(kept), std::string::npos) << "lost: " << kept;
+        ASSERT_TRUE(Start(saved));
+        EXPECT_EQ(ListedEntries(), loaded) << "loads the same again";
+        // A deleted entry never comes back, nor does what it hid.
+        const std::string deleted = Entry(0)->text;
+        Click(Entry(0)->label, WM_RBUTTONDBLCLK);
+        Stop();
+        ASSERT_TRUE(Start(ReadFileText(SettingsPath())));
+        for (const auto& e : ListedEntries())
+            EXPECT_NE(e.first, deleted);
+        Stop();
+        ++TheReport().settingsFilesTried;
+    }
+}
+
+// A file held open without sharing, as a virus scanner or a sync tool might:
+// a short hold is waited out silently; a long one is told once, the file is
+// not replaced while held, and once free its entries come first and the
+// session's follow, nothing lost.
+TEST_F(Reliability, LockedSettingsFile) {
+    auto startLocked = [](const std::string& file, HANDLE& held) {
+        RemoveSettingsFiles();
+        WriteFileText(SettingsPath(), file);
+        held = CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        HostClearRecords();
+        ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
+        PumpMessages();
+    };
+    const std::string file =
+        SettingsText({{"from the file", 1}, {"second", 0}}).replace(17, 2, "300");
+
+    // Released after a third of a second: waited out, no box.
+    HANDLE held = nullptr;
+    MessageBoxSeen seen = WatchMessageBoxes([&] {
+        std::thread release([&] {
+            Sleep(300);
+            CloseHandle(held);
+        });
+        RemoveSettingsFiles();
+        WriteFileText(SettingsPath(), file);
+        held = CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+        ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
+        release.join();
+    });
+    EXPECT_EQ(seen.count, 0);
+    EXPECT_EQ(ListedEntries(), (Entries{{"from the file", 1}, {"second", 0}}));
+    Stop();
+    EXPECT_EQ(ReadFileText(SettingsPath()), file);
+
+    // Held for the whole session: one box, the file byte for byte as it was.
+    seen = WatchMessageBoxes([&] {
+        startLocked(file, held);
+        Click(ThePlugin->addButton, WM_LBUTTONUP);
+        Click(Entry(0)->doneBox, WM_LBUTTONUP);
+        Stop();
+    });
+    CloseHandle(held);
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_NE(seen.text.find(SystemMessage(ERROR_SHARING_VIOLATION)), std::string::npos)
+        << seen.text;
+    EXPECT_EQ(ReadFileText(SettingsPath()), file);
+
+    // Held until after a change: the next change reads it and saves both.
+    seen = WatchMessageBoxes([&] {
+        startLocked(file, held);
+        Click(ThePlugin->addButton, WM_LBUTTONUP);
+        CloseHandle(held);
+        Click(Entry(0)->doneBox, WM_LBUTTONUP);
+    });
+    EXPECT_EQ(seen.count, 1);
+    EXPECT_EQ(
+        ReadFileText(SettingsPath()),
+        SettingsText({{"from the file", 1}, {"second", 0}, {"New Item", 1}}).replace(17, 2, "300"));
+    EXPECT_EQ(ListedEntries(), (Entries{{"from the file", 1}, {"second", 0}, {"New Item", 1}}));
+    ASSERT_NE(Entry(0)->label, nullptr) << "the entries read have rows";
+    Stop();
     ++TheReport().faultsSurvived;
 }
 
