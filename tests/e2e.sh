@@ -444,6 +444,41 @@ scenario_restart() {
         rc_entries_are "Buy milk|1" "Pending|0" "Call Bob|1"
 }
 
+# Every change is saved the moment it is made: a tick, an untick, a stored
+# edit and the end of a move reach zelk.rc at once, so killing the host's
+# Wine process outright (kill -9) loses none of them.
+scenario_crash() {
+    echo "-- crash: tick, untick, rename, move, then kill -9; all there after a restart"
+    stop_leftover_host
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window comes back at its saved place" window_is 310 210 100 75 || return
+    eventually "entries 1 and 3 come back ticked, entry 2 open" \
+        eval 'entry_ticked 0 && entry_open 1 && entry_ticked 2'
+    click_box 1 1
+    eventually "a tick is in zelk.rc at once" rc_entries_are "Buy milk|1" "Pending|1" "Call Bob|1"
+    click_box 0 2
+    eventually "an untick is in zelk.rc at once" \
+        rc_entries_are "Buy milk|0" "Pending|1" "Call Bob|1"
+    edit_entry 2 "Dentist" Return
+    eventually "a stored edit is in zelk.rc at once" \
+        rc_entries_are "Buy milk|0" "Pending|1" "Dentist|1"
+    control_drag "Control-drag moves the window" $((WX + 50)) $((WY + 3)) 100 50 100 75 || return
+    eventually "the end of the move is in zelk.rc at once" \
+        eval 'rc_has "zelk.position.x: 410" && rc_has "zelk.position.y: 260"'
+    kill -9 "$HOST_PID"
+    wait "$HOST_PID" 2>/dev/null
+    HOST_PID=""
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "after kill -9 the window comes back where it was moved" \
+        window_is 410 260 100 75 || return
+    eventually "after kill -9 the ticks come back" \
+        eval 'entry_open 0 && entry_ticked 1 && entry_ticked 2'
+    check "after kill -9 zelk.rc holds every change" \
+        rc_entries_are "Buy milk|0" "Pending|1" "Dentist|1"
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 # zelk.rc asks for the slit: devhost --slit docks the window in the slit at
 # the right edge of the screen, the list works there, and it stays docked.
 scenario_slit() {
@@ -501,6 +536,7 @@ park_pointer
 started=$SECONDS
 scenario_session
 scenario_restart
+scenario_crash
 scenario_slit
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"
 echo "$PASSED passed, $FAILED failed"
