@@ -283,4 +283,8 @@ int EntryCount() {
     return int(S.entries.size());
 }
 
+bool Save() {
+    return WriteSettings();
+}
+
 } // namespace bare

@@ -22,6 +22,8 @@ namespace bare {
 bool Start(const std::string& settingsPath, const bench::Look& look);
 // Writes the settings file, destroys the windows, unregisters the class.
 void Unload();
+// Writes the settings file alone (temporary file, flush, replace).
+bool Save();
 
 // The windows, for sending the same messages zelk's windows get:
 // WM_LBUTTONUP to the button adds an entry, WM_RBUTTONDBLCLK to a label
