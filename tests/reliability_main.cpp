@@ -55,13 +55,13 @@ void WriteReport(const char* path) {
     fprintf(f, "Produced by the reliability test program (`make test`, test `reliability`); "
                "every figure below comes from its last run.\n\n");
     fprintf(f, "| what was tried | count |\n|---|---|\n");
-    fprintf(f, "| hostile settings files loaded, saved and reloaded | %d |\n",
+    fprintf(f, "| hostile and hand-edited settings files loaded, saved and reloaded | %d |\n",
             r.settingsFilesTried);
     fprintf(f, "| hostile style files painted | %d |\n", r.styleFilesTried);
     fprintf(f, "| hostile broadcast texts | %d |\n", r.commandsTried);
     fprintf(f,
-            "| disk faults survived with nothing lost (folder removed while running, disk full, "
-            "read-only file) | %d |\n",
+            "| disk faults survived with nothing lost and the failure told by one box (folder "
+            "removed while running, disk full, read-only file, file locked at start) | %d |\n",
             r.faultsSurvived);
     fprintf(f, "| processes killed while writing, file complete afterwards | %d |\n",
             r.killsDuringWrites);
@@ -71,8 +71,11 @@ void WriteReport(const char* path) {
     fprintf(f, "| tick/untick repaints in one process | %d |\n", r.tickRepaints);
     fprintf(f, "| random operations checked against a model | %d |\n", r.randomOperations);
     fprintf(f, "| unloads and reloads in the random runs | %d |\n", r.randomReloads);
-    fprintf(f, "\nA settings file held open by another handle and a window construction that "
-               "fails inside a rebuild are tried by the window tests (`plugin_tests`).\n");
+    fprintf(f, "\nA window construction that fails inside a rebuild, one box per run of failed "
+               "saves (with a broadcast and the end of the plug-in arriving while it is open), "
+               "and one write per user action are tried by the window tests "
+               "(`plugin_tests`); a host killed with `kill -9` right after a tick, an edit and "
+               "a move by the end-to-end test (`e2e`).\n");
     fprintf(f, "\nRandom seeds: ");
     for (size_t i = 0; i < r.seeds.size(); ++i)
         fprintf(f, "%s%s", i ? ", " : "", r.seeds[i].c_str());
