@@ -562,9 +562,9 @@ int main(int argc, char** argv) {
     bench::Settle();
     FreeLibrary(plugin.module);
 
-    // Where a rebuild's reading goes: the keys of a settings file saved just
+    // Why zelk reads its file itself: the keys of a settings file saved just
     // before, read through the host's readers one call at a time in the
-    // order zelk asks for them, against one read of the whole file.
+    // order zelk once asked for them, against one read of the whole file.
     std::vector<double> keyByKey, wholeFile;
     const std::string readBack = run + "readback.rc";
     for (int rep = -warmup; rep < reps; ++rep) {
@@ -630,10 +630,10 @@ int main(int argc, char** argv) {
         report.Line(l, "- " + l);
     }
     snprintf(line, sizeof line,
-             "reading back a 50-entry settings file saved just before: through the host's "
-             "readers one key at a time, as zelk does after every add and delete (%d calls), "
-             "median %.2f ms, minimum %.2f ms; the same file read once, median %.2f ms, "
-             "minimum %.2f ms",
+             "reading a 50-entry settings file saved just before: through the host's "
+             "readers one key at a time, as zelk once did (%d calls), median %.2f ms, "
+             "minimum %.2f ms; the same file read once, as zelk now does at start only, "
+             "median %.2f ms, minimum %.2f ms",
              ZelkReadCalls, Median(keyByKey), Minimum(keyByKey), Median(wholeFile),
              Minimum(wholeFile));
     report.Line(line, std::string("- ") + line);
