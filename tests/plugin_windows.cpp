@@ -651,10 +651,12 @@ TEST_F(WindowTest, EachActionWritesOnce) {
         int writes;
     } cases[] = {
         {"tick", [&] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); }, 1},
-        {"tick of a ticked entry", [&] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); }, 0},
-        {"untick", [&] { SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0); }, 1},
-        {"untick of an open entry", [&] { SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0); },
-         0},
+        {"untick by a left click", [&] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); }, 1},
+        {"middle click on an open entry",
+         [&] { SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0); }, 0},
+        {"tick again", [&] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); }, 1},
+        {"untick by a middle click", [&] { SendMessageA(Entry(0)->doneBox, WM_MBUTTONUP, 0, 0); },
+         1},
         {"edit stored by Enter",
          [&] {
              edit(1, "renamed");
@@ -737,12 +739,13 @@ TEST_F(WindowTest, HiddenEditsAndCloseRequests) {
     Stop();
     EXPECT_EQ(File(), SettingsText({{"a", 0}, {"typed while hidden", 0}}));
 
-    // Escape while hidden closes the edit: the end stores nothing of it.
+    // Escape closes an edit that never lost the keyboard: the end stores
+    // nothing of it, hidden or not.
     ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
     SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
     SetWindowTextA(P().editControl, "cancelled");
-    Broadcast("@CorvaneHidePlugins");
     SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
+    Broadcast("@CorvaneHidePlugins");
     Stop();
     EXPECT_EQ(File(), SettingsText({{"a", 0}}));
 }

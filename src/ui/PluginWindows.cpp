@@ -273,7 +273,7 @@ void ReturnTheKeyboard(HWND editor) {
 
 // The editor lost the keyboard to another window: what it holds is stored,
 // and the keyboard stays where the user put it.
-void OnEditorLostKeyboard(HWND editor) {
+void OnEditorLostKeyboard() {
     if (!ThePlugin || EndingEdit || !EditingLabel) return;
     FocusBeforeEdit = nullptr;
     CommitEdit();
@@ -635,6 +635,6 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CancelEdit();
         return 0;
     }
-    if (message == WM_KILLFOCUS) OnEditorLostKeyboard(window);
+    if (message == WM_KILLFOCUS) OnEditorLostKeyboard();
     return CallPrevious(&PluginInstance::editPreviousProc, window, message, wParam, lParam);
 }
