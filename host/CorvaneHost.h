@@ -69,6 +69,7 @@ HWND HostCreateSlit(void);
 void HostDestroySlit(void);
 int HostSlitCount(void);
 HWND HostSlitWindow(int index);
+int HostSlitUpdateCount(void); // SLITMSG_UPDATE received since the slit was made
 
 // Menus. ShowMenu takes the menu: it and its submenus are freed once it
 // closes; DelMenu frees a menu that was not shown. Stale or unknown handles

@@ -12,6 +12,7 @@ const int margin = 2;
 
 HWND slitWindow;
 std::vector<HWND> docked;
+int updates; // SLITMSG_UPDATE received since the slit was made
 
 void layOut() {
     if (!slitWindow) return;
@@ -57,6 +58,7 @@ LRESULT CALLBACK slitProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         dock(reinterpret_cast<HWND>(lParam));
         return 0;
     case SLITMSG_UPDATE:
+        ++updates;
         dropGone();
         layOut();
         return 0;
@@ -89,6 +91,7 @@ HWND HostCreateSlit(void) {
     slitWindow = CreateWindowExA(WS_EX_TOOLWINDOW, slitClass, "", WS_POPUP | WS_CLIPCHILDREN, 0, 0,
                                  4, 4, NULL, NULL, instance, NULL);
     if (!slitWindow) return NULL;
+    updates = 0;
     layOut();
     ShowWindow(slitWindow, SW_SHOWNOACTIVATE);
     return slitWindow;
@@ -105,6 +108,9 @@ int HostSlitCount(void) {
 }
 HWND HostSlitWindow(int index) {
     return index >= 0 && index < HostSlitCount() ? docked[index] : NULL;
+}
+int HostSlitUpdateCount(void) {
+    return updates;
 }
 
 } // extern "C"

@@ -6,6 +6,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "CorvaneHost.h"
@@ -21,6 +22,10 @@ using namespace test;
 using Entries = std::vector<std::pair<std::string, int>>;
 
 namespace {
+
+bool SameRect(const RECT& r, int x, int y, int w, int h) {
+    return r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
+}
 
 class WindowTest : public testing::Test {
   protected:
@@ -42,11 +47,43 @@ class WindowTest : public testing::Test {
         HostBroadcast(text);
         PumpMessages();
     }
+    // Every window where a fresh start with n entries puts it.
+    void ExpectFreshLayout(int n) {
+        RECT main;
+        GetWindowRect(P().mainWindow, &main);
+        EXPECT_TRUE(SameRect(main, 10, 10, 100, 15 * n + 30)) << n;
+        EXPECT_TRUE(SameRect(ChildRect(P().editControl), 5, 5, 90, 12));
+        EXPECT_TRUE(SameRect(ChildRect(P().addButton), 5, 15 * n + 12, 90, 15)) << n;
+        ASSERT_EQ(CountListedItems(), n);
+        for (int i = 0; i < n; ++i) {
+            EXPECT_TRUE(SameRect(ChildRect(Entry(i)->doneBox), 5, 15 * i + 10, 10, 10)) << i;
+            EXPECT_TRUE(SameRect(ChildRect(Entry(i)->label), 20, 15 * i + 8, 75, 15)) << i;
+            EXPECT_EQ(Entry(i)->labelTop, 15 * i + 8);
+        }
+    }
 };
 
-bool SameRect(const RECT& r, int x, int y, int w, int h) {
-    return r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
-}
+// The windows that paint while it lives (a hook sees each WM_PAINT taken
+// from the queue).
+class PaintRecorder {
+  public:
+    PaintRecorder() {
+        painted.clear();
+        hook = SetWindowsHookExA(WH_GETMESSAGE, Record, nullptr, GetCurrentThreadId());
+    }
+    ~PaintRecorder() { UnhookWindowsHookEx(hook); }
+    static std::vector<HWND> painted;
+
+  private:
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam) {
+        const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+        if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == WM_PAINT)
+            painted.push_back(msg->hwnd);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook;
+};
+std::vector<HWND> PaintRecorder::painted;
 
 // Keeps the text of a visible tooltip window in the string `out` points to.
 BOOL CALLBACK ReadShownToolTip(HWND window, LPARAM out) {
@@ -64,19 +101,9 @@ TEST_F(WindowTest, GeometryFollowsTheEntryCount) {
     for (int n : {0, 1, 3}) {
         Stop();
         ASSERT_TRUE(Start(SettingsText(Entries(n, {"entry", 0}))));
-        RECT main;
-        GetWindowRect(P().mainWindow, &main);
-        EXPECT_TRUE(SameRect(main, 10, 10, 100, 15 * n + 30)) << n;
+        ExpectFreshLayout(n);
         EXPECT_TRUE(IsWindowVisible(P().mainWindow));
         EXPECT_FALSE(IsWindowVisible(P().editControl));
-        EXPECT_TRUE(SameRect(ChildRect(P().editControl), 5, 5, 90, 12));
-        EXPECT_TRUE(SameRect(ChildRect(P().addButton), 5, 15 * n + 12, 90, 15)) << n;
-        ASSERT_EQ(CountListedItems(), n);
-        for (int i = 0; i < n; ++i) {
-            EXPECT_TRUE(SameRect(ChildRect(Entry(i)->doneBox), 5, 15 * i + 10, 10, 10));
-            EXPECT_TRUE(SameRect(ChildRect(Entry(i)->label), 20, 15 * i + 8, 75, 15));
-            EXPECT_EQ(Entry(i)->labelTop, 15 * i + 8);
-        }
         LONG ex = GetWindowLongA(P().mainWindow, GWL_EXSTYLE);
         EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
         EXPECT_TRUE(ex & WS_EX_TOPMOST);
@@ -121,24 +148,39 @@ TEST_F(WindowTest, AddDeleteAndTick) {
         SendMessageA(Entry(2)->doneBox, c.button, 0, 0);
         EXPECT_EQ(Entry(2)->done, c.after) << c.button << " on " << c.before;
     }
-    SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
+    PumpMessages();
+    {
+        PaintRecorder paints; // a tick repaints its own row and nothing else
+        SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
+        PumpMessages();
+        std::vector<HWND> row = {Entry(1)->doneBox, Entry(1)->label};
+        std::sort(row.begin(), row.end());
+        std::sort(PaintRecorder::painted.begin(), PaintRecorder::painted.end());
+        EXPECT_EQ(PaintRecorder::painted, row);
+    }
     EXPECT_EQ(Entry(1)->done, 1);
     EXPECT_EQ(File(), SettingsText({{"one", 0}, {"two", 1}, {"three", 0}}))
         << "ticks saved at once";
 
+    // Adding and deleting change rows, never the window itself, and leave
+    // every row where a fresh start would put it.
+    const HWND main = P().mainWindow;
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ListedEntries(), (Entries{{"one", 0}, {"two", 1}, {"three", 0}, {"New Item", 0}}));
     EXPECT_EQ(File(), SettingsText({{"one", 0}, {"two", 1}, {"three", 0}, {"New Item", 0}}));
-    RECT main;
-    GetWindowRect(P().mainWindow, &main);
-    EXPECT_EQ(main.bottom - main.top, 90);
+    EXPECT_EQ(P().mainWindow, main);
+    ExpectFreshLayout(4);
 
     SendMessageA(Entry(1)->label, WM_RBUTTONUP, 0, 0);
     EXPECT_EQ(ItemCount, 4) << "a plain right click does nothing";
+    HWND deleted = Entry(1)->label;
     SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
     EXPECT_EQ(File(), SettingsText({{"one", 0}, {"three", 0}, {"New Item", 0}}));
     EXPECT_EQ(ItemCount, 3);
     EXPECT_EQ(ListTail, Entry(2));
+    EXPECT_FALSE(IsWindow(deleted));
+    EXPECT_EQ(P().mainWindow, main);
+    ExpectFreshLayout(3);
 }
 
 TEST_F(WindowTest, AFiftyFirstEntryIsRefused) {
@@ -415,6 +457,13 @@ TEST_F(WindowTest, Slit) {
     MapWindowPoints(HWND_DESKTOP, slit, reinterpret_cast<POINT*>(&r), 2);
     EXPECT_EQ(P().x, r.left);
     EXPECT_EQ(P().y, r.top);
+    // Each change of size tells the slit to lay itself out again.
+    int updates = HostSlitUpdateCount();
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(HostSlitUpdateCount(), updates + 1) << "after an addition";
+    SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
+    EXPECT_EQ(HostSlitUpdateCount(), updates + 2) << "after a deletion";
+    EXPECT_EQ(GetParent(P().mainWindow), slit);
     Stop();
     EXPECT_EQ(HostSlitCount(), 0) << "the slit lays itself out again without the plug-in";
 
@@ -483,24 +532,106 @@ TEST_F(WindowTest, RebuildAfterAFailedWriteKeepsEverything) {
     EXPECT_EQ(File(), SettingsText({{"a", 1}, {"New Item", 0}}));
 }
 
-// A window class left registered by a window that outlived the teardown makes
-// the next construction fail: the error box appears, and the entries still
-// reach the file at unload.
-TEST_F(WindowTest, FailedConstructionInsideARebuildLosesNothing) {
-    ASSERT_TRUE(Start(SettingsText({{"a", 1}, {"b", 0}})));
-    HWND stray = CreateWindowExA(0, PluginClassName, nullptr, WS_POPUP, 0, 0, 1, 1, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-    ASSERT_NE(stray, nullptr);
-    MessageBoxSeen seen =
-        WatchMessageBoxes([&] { SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0); });
+// Makes the plug-in's row windows fail to be created while it lives: the
+// system refuses a creation that a CBT hook vetoes. `failures` counts down
+// the child windows of the plug-in's class still to refuse, after letting
+// `skip` of them be made.
+class RefuseRowWindows {
+  public:
+    RefuseRowWindows(int skip, int failures) {
+        toSkip = skip;
+        left = failures;
+        hook = SetWindowsHookExA(WH_CBT, Veto, nullptr, GetCurrentThreadId());
+    }
+    ~RefuseRowWindows() { UnhookWindowsHookEx(hook); }
+
+  private:
+    static LRESULT CALLBACK Veto(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_CREATEWND && left > 0) {
+            const CREATESTRUCTA* cs = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+            bool named = reinterpret_cast<UINT_PTR>(cs->lpszClass) > 0xFFFF;
+            if (cs->hwndParent && named && strcmp(cs->lpszClass, PluginClassName) == 0) {
+                if (toSkip > 0) {
+                    --toSkip;
+                } else {
+                    --left;
+                    return 1;
+                }
+            }
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static int toSkip, left;
+    HHOOK hook;
+};
+int RefuseRowWindows::toSkip = 0;
+int RefuseRowWindows::left = 0;
+
+BOOL CALLBACK CountChild(HWND, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+int CountChildren(HWND parent) {
+    int n = 0;
+    EnumChildWindows(parent, CountChild, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+// A row whose windows cannot be made loses nothing: its entry stays in the
+// list and the file, the rows it has show without a gap, and it has its row
+// at the next start. A window class already taken makes the start itself
+// fail, with the error box.
+TEST_F(WindowTest, WindowsThatCannotBeMadeLoseNothing) {
+    auto rowsAt = [&](const std::vector<int>& tops) {
+        std::vector<int> seen;
+        for (ListItem* item = ListHead; item; item = item->next)
+            if (item->label) seen.push_back(ChildRect(item->label).top);
+        return seen == tops;
+    };
+    {
+        RefuseRowWindows refuse(0, 1); // entry "a"'s done box
+        ASSERT_TRUE(Start(SettingsText({{"a", 1}, {"b", 0}})));
+    }
+    EXPECT_EQ(ListedEntries(), (Entries{{"a", 1}, {"b", 0}}));
+    EXPECT_EQ(Entry(0)->label, nullptr);
+    EXPECT_TRUE(rowsAt({8})) << "b takes the first row";
+    RECT main;
+    GetWindowRect(P().mainWindow, &main);
+    EXPECT_EQ(main.bottom - main.top, 45);
+    EXPECT_TRUE(SameRect(ChildRect(P().addButton), 5, 27, 90, 15));
+    {
+        RefuseRowWindows refuse(1, 1); // the new entry's label: its box goes too
+        SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    }
+    EXPECT_EQ(ItemCount, 3);
+    EXPECT_EQ(CountChildren(P().mainWindow), 4) << "one row, the editor and the button";
+    EXPECT_EQ(File(), SettingsText({{"a", 1}, {"b", 0}, {"New Item", 0}}));
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_TRUE(rowsAt({8, 23}));
+    SendMessageA(Entry(1)->label, WM_RBUTTONDBLCLK, 0, 0);
+    EXPECT_TRUE(rowsAt({8}));
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"a", 1}, {"New Item", 0}, {"New Item", 0}}));
+    ASSERT_TRUE(Start(File()));
+    EXPECT_TRUE(rowsAt({8, 23, 38})) << "every entry has its row at the next start";
+    Stop();
+
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = GetModuleHandleA(nullptr);
+    taken.lpszClassName = PluginClassName;
+    ASSERT_NE(RegisterClassA(&taken), 0);
+    const std::string file = SettingsText({{"a", 1}});
+    bool started = true;
+    MessageBoxSeen seen = WatchMessageBoxes([&] { started = Start(file); });
+    EXPECT_FALSE(started);
     EXPECT_EQ(seen.count, 1);
     EXPECT_EQ(seen.text, "Yo, Error registering window class");
     EXPECT_EQ(seen.caption, "zelk 1.0");
-    EXPECT_EQ(ListHead, nullptr);
-    EXPECT_EQ(ItemCount, 3);
-    DestroyWindow(stray);
-    Stop();
-    EXPECT_EQ(File(), SettingsText({{"a", 1}, {"b", 0}, {"New Item", 0}}));
+    EXPECT_EQ(ThePlugin, nullptr);
+    UnregisterClassA(PluginClassName, GetModuleHandleA(nullptr));
+    EXPECT_EQ(File(), file);
 }
 
 // A saved position wholly off every monitor's work area (a monitor was

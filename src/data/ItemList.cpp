@@ -95,16 +95,6 @@ bool EntriesAreStaged() {
     return CountListedItems() < ItemCount;
 }
 
-int StageListedItems() {
-    if (EntriesAreStaged()) return ItemCount;
-    int n = 0;
-    for (const ListItem* item = ListHead; item && n < MaxListed; item = item->next, ++n) {
-        CopyText(LoadedText[n], ItemTextSize, item->text);
-        LoadedDone[n] = item->done;
-    }
-    return n;
-}
-
 int CountListedItems() {
     int n = 0;
     for (ListItem* item = ListHead; item; item = item->next)

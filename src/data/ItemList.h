@@ -38,6 +38,3 @@ int CountListedItems();
 // True when the list is shorter than ItemCount: a window construction failed
 // and the entries are still only in the staging tables.
 bool EntriesAreStaged();
-// Copies the list into the staging tables (unless they already hold the
-// entries) and returns how many they hold.
-int StageListedItems();

@@ -1,6 +1,5 @@
 #include "ui/PluginWindows.h"
 
-#include <commctrl.h>
 #include <limits.h>
 #include <string.h>
 
@@ -8,19 +7,16 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
+#include "ui/ChildWindows.h"
 #include "ui/Commands.h"
 #include "ui/Paint.h"
+#include "ui/RowLayout.h"
 #include "ui/SaveWarning.h"
+#include "ui/ToolTips.h"
 
 const char PluginClassName[] = "zelk";
 
 namespace {
-
-const DWORD ChildStyle = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL; // 0x50000080
-
-// Shown over Add Item when it can add nothing more. Not const: the tooltip's
-// text field is a plain char pointer.
-char FullListTip[] = "The list is full (50 entries)";
 
 // The window that had the keyboard when an edit began: it gets it back when
 // the edit ends, if it still exists.
@@ -28,44 +24,6 @@ HWND FocusBeforeEdit = nullptr;
 // Set while an edit is being ended, so that the editor losing the keyboard
 // on the way does not end it a second time.
 bool EndingEdit = false;
-
-// Valid only during each call: the host copies it.
-UINT Subscriptions[] = {HOSTMSG_RECONFIGURE, HOSTMSG_BROADCAST, 0};
-
-void Subscribe(HWND window) {
-    SendMessageA(ThePlugin->hostWindow, HOSTMSG_REGISTER, reinterpret_cast<WPARAM>(window),
-                 reinterpret_cast<LPARAM>(Subscriptions));
-    Host.MakeSticky(window);
-}
-
-void UnsubscribeAndDestroy(HWND window) {
-    if (!window) return;
-    SendMessageA(ThePlugin->hostWindow, HOSTMSG_UNREGISTER, reinterpret_cast<WPARAM>(window),
-                 reinterpret_cast<LPARAM>(Subscriptions));
-    DestroyWindow(window);
-}
-
-// The procedure is a pointer: it passes through the pointer-sized window
-// long, never a 32-bit one, so the 64-bit build keeps it whole.
-WNDPROC Subclass(HWND window, WNDPROC procedure) {
-    return reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
-}
-
-HWND CreateChild(const char* className, int x, int y, int width, int height) {
-    PluginInstance* p = ThePlugin;
-    return CreateWindowExA(WS_EX_TOOLWINDOW, className, nullptr, ChildStyle, x, y, width, height,
-                           p->mainWindow, nullptr, p->module, nullptr);
-}
-
-int RowHeight() {
-    return ThePlugin->fontHeight + 3;
-}
-
-// Where the first row's label starts; C++ division truncates toward zero.
-int LabelTop(int index) {
-    return 10 - (ThePlugin->fontHeight - 7) / 2 + RowHeight() * index;
-}
 
 // Hands a message a subclass procedure does not handle to the procedure it
 // replaced, kept in the instance.
@@ -127,7 +85,7 @@ LRESULT HitTest(HWND window) {
 }
 
 void OnWindowPosChanging(HWND window, WINDOWPOS* position) {
-    if (IsMainWindow(window) && ThePlugin->snapToEdges && IsWindowVisible(window))
+    if (IsMainWindow(window) && ThePlugin->snapToEdges && IsWindowVisible(window) && !PlacingWindow)
         Host.SnapWindowToEdge(position, 10, 1);
 }
 
@@ -158,11 +116,28 @@ void OnMainChar(HWND window, WPARAM key) {
     InvalidateRgn(window, nullptr, FALSE);
 }
 
+// The edit control's font follows the style's face. Nothing else moves on
+// a style change: the font height is fixed, so the rows stay where they are.
+void ApplyEditFont(PluginInstance& p) {
+    HFONT font = CreateFontA(p.fontHeight, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, p.fontFace);
+    SendMessageA(p.editControl, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+    if (p.editFont) DeleteObject(p.editFont);
+    p.editFont = font;
+}
+
+// Every window shows the new style: the main window and, since it clips
+// its children, each child as well.
 void OnReconfigure(HWND window) {
     if (!IsMainWindow(window)) return;
+    PluginInstance& p = *ThePlugin;
     ReleaseConfigurationMenu();
-    ThePlugin->ReadStyle();
-    InvalidateRect(window, nullptr, TRUE);
+    char oldFace[FontFaceSize];
+    CopyText(oldFace, sizeof oldFace, p.fontFace);
+    p.ReadStyle();
+    if (!EqualsIgnoringCase(oldFace, p.fontFace)) ApplyEditFont(p);
+    LayOutRows();
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void OnBroadcast(HWND window, LPARAM text) {
@@ -172,7 +147,8 @@ void OnBroadcast(HWND window, LPARAM text) {
 // A left click toggles the tick, a middle click takes it off. A click here
 // also stores an open edit, as a click anywhere else in the window does.
 // The change is saved at once, with the stored edit in the same save; a
-// click that changes nothing writes nothing.
+// click that changes nothing writes nothing. Only the row's own two windows
+// change their look.
 void OnDoneBoxClick(HWND box, bool toggle) {
     ListItem* item = FindItem(box);
     if (!item) return;
@@ -180,73 +156,27 @@ void OnDoneBoxClick(HWND box, bool toggle) {
     const int done = toggle && !item->done ? 1 : 0;
     if (!edited && item->done == done) return;
     item->done = done;
-    InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
+    InvalidateRect(item->doneBox, nullptr, FALSE);
+    InvalidateRect(item->label, nullptr, FALSE);
     ThePlugin->Save();
 }
 
 // Entries read at last from a file that could not be read at start joined
-// the list without rows: the windows are built anew from the list.
+// the list without rows: each gets its row and every row moves to its
+// place. An open edit is stored first, since its row may move.
 void OnLayOutEntries(HWND window) {
-    if (!IsMainWindow(window) || CountListedItems() == 0) return;
-    for (const ListItem* item = ListHead; item; item = item->next) {
-        if (!item->label) {
-            CommitOpenEdit();
-            RebuildWindows();
-            return;
-        }
+    if (!IsMainWindow(window)) return;
+    bool added = false;
+    for (ListItem* item = ListHead; item; item = item->next) {
+        if (item->label) continue;
+        if (!added) CommitEdit();
+        added = CreateRow(item, CountRows()) || added;
     }
+    if (added) LayOutRows();
 }
 
 void OnTellSettingsProblem(HWND window) {
     if (IsMainWindow(window)) TellSettingsProblem(); // may outlive the plug-in: nothing after it
-}
-
-// Every label and the button are tools of one tooltip. Their text is asked
-// for each time the tip is about to show (TTN_GETDISPINFO), so it follows
-// edits, style changes and the entry count without any bookkeeping.
-void CreateToolTip(PluginInstance& p) {
-    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&classes);
-    // TTS_ALWAYSTIP: the tool window is rarely the active one. The tip has
-    // no owner: a topmost tip owned by the window keeps the window from being
-    // made topmost again. It is destroyed with the window set.
-    p.toolTip =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, p.module, nullptr);
-}
-
-void AddTool(HWND tool) {
-    PluginInstance* p = ThePlugin;
-    if (!p->toolTip || !tool) return;
-    TOOLINFOA info = {};
-    // The size older comctl32 versions accept as well.
-    info.cbSize = TTTOOLINFOA_V2_SIZE;
-    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    info.hwnd = p->mainWindow;
-    info.uId = reinterpret_cast<UINT_PTR>(tool);
-    info.lpszText = LPSTR_TEXTCALLBACKA;
-    SendMessageA(p->toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
-}
-
-// A label's tip is its whole text, and only when the label shows it cut;
-// the button's says when the list is full. An empty text shows no tip.
-void OnToolTipText(NMTTDISPINFOA* tip) {
-    HWND tool = reinterpret_cast<HWND>(tip->hdr.idFrom);
-    tip->szText[0] = '\0';
-    tip->lpszText = tip->szText;
-    if (tool == ThePlugin->addButton) {
-        if (ItemCount >= MaxItems) tip->lpszText = FullListTip;
-        return;
-    }
-    ListItem* item = FindItem(tool);
-    if (item && item->label == tool && IsCaptionCut(tool, item->text)) tip->lpszText = item->text;
-}
-
-LRESULT OnNotify(const NMHDR* header) {
-    if (header && header->hwndFrom == ThePlugin->toolTip && header->code == TTN_GETDISPINFOA)
-        OnToolTipText(reinterpret_cast<NMTTDISPINFOA*>(const_cast<NMHDR*>(header)));
-    return 0;
 }
 
 // The editor takes the keyboard with its whole text selected, so typing
@@ -297,6 +227,9 @@ void KeepGrowthInWorkArea(PluginInstance& p, int newHeight) {
 
 } // namespace
 
+// The main window clips its children: a change to one row, or to the
+// window's height, repaints what changed and leaves every other row's
+// pixels as they are.
 int CreatePluginWindows() {
     PluginInstance* p = ThePlugin;
     ListHead = ListTail = nullptr;
@@ -313,47 +246,40 @@ int CreatePluginWindows() {
     }
 
     if (!(InSlit && SlitWindow)) KeepOnScreen(*p);
-    p->mainWindow =
-        CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr, WS_POPUP | WS_CLIPSIBLINGS,
-                        p->x, p->y, p->width, p->height, nullptr, nullptr, p->module, nullptr);
+    p->mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr,
+                                    WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, p->x, p->y,
+                                    p->width, p->height, nullptr, nullptr, p->module, nullptr);
     if (!p->mainWindow) {
         MessageBoxA(nullptr, "Error creating window", "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
         UnregisterClassA(PluginClassName, p->module);
         return 1;
     }
     const int fh = p->fontHeight;
-    p->editControl = CreateChild("EDIT", 5, 5, p->width - 10, fh);
-    p->editPreviousProc = Subclass(p->editControl, EditWndProc);
+    p->editControl = CreateChildWindow("EDIT", 5, 5, p->width - 10, fh);
+    p->editPreviousProc = SubclassWindow(p->editControl, EditWndProc);
 
+    // An entry whose windows cannot be made stays in the list without a row.
+    int rows = 0;
     for (int i = 0; i < ItemCount && i < MaxListed; ++i) {
         ListItem* item = AppendItem(LoadedText[i], LoadedDone[i]);
         if (!item) break; // out of memory: the staging tables still hold the rest
-        item->labelTop = LabelTop(i);
-        item->doneBox = CreateChild(PluginClassName, 5, RowHeight() * i + 10, 10, 10);
-        item->label = CreateChild(PluginClassName, 20, item->labelTop, p->width - 25, RowHeight());
-        Subscribe(item->label);
-        Subscribe(item->doneBox);
-        p->doneBoxPreviousProc = Subclass(item->doneBox, DoneBoxWndProc);
-        p->labelPreviousProc = Subclass(item->label, LabelWndProc);
+        if (CreateRow(item, rows)) ++rows;
     }
 
     p->addButton =
-        CreateChild(PluginClassName, 5, LabelTop(ItemCount) + 4, p->width - 10, RowHeight());
-    p->addButtonPreviousProc = Subclass(p->addButton, AddButtonWndProc);
+        CreateChildWindow(PluginClassName, 5, LabelTop(rows) + 4, p->width - 10, RowHeight());
+    p->addButtonPreviousProc = SubclassWindow(p->addButton, AddButtonWndProc);
+    LayOutRows();
 
     if (p->transparencySupported && p->transparencyOn) {
         SetWindowLongA(p->mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
         SetWindowAlpha(p->mainWindow, 0, static_cast<BYTE>(p->alpha), LWA_ALPHA);
     }
 
-    Subscribe(p->editControl);
-    Subscribe(p->mainWindow);
-    Subscribe(p->addButton);
-
-    if (p->editFont) DeleteObject(p->editFont);
-    p->editFont = CreateFontA(fh, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
-                              NONANTIALIASED_QUALITY, 0, p->fontFace);
-    SendMessageA(p->editControl, WM_SETFONT, reinterpret_cast<WPARAM>(p->editFont), 0);
+    SubscribeWindow(p->editControl);
+    SubscribeWindow(p->mainWindow);
+    SubscribeWindow(p->addButton);
+    ApplyEditFont(*p);
 
     if (InSlit && SlitWindow) {
         SendMessageA(SlitWindow, SLITMSG_ADD, 0, reinterpret_cast<LPARAM>(p->mainWindow));
@@ -368,8 +294,8 @@ int CreatePluginWindows() {
     ShowWindow(p->editControl, SW_HIDE);
     CreateToolTip(*p);
     for (ListItem* item = ListHead; item; item = item->next)
-        AddTool(item->label);
-    AddTool(p->addButton);
+        AddToolTip(item->label);
+    AddToolTip(p->addButton);
     // A problem met before the windows existed (or told to a window since
     // destroyed) is told now.
     if (p->warnings) PostMessageA(p->mainWindow, TellSettingsProblemMessage, 0, 0);
@@ -379,8 +305,7 @@ int CreatePluginWindows() {
 void DestroyPluginWindows() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
-    if (p->toolTip) DestroyWindow(p->toolTip);
-    p->toolTip = nullptr;
+    DestroyToolTip(*p);
     FocusBeforeEdit = nullptr;
     UnsubscribeAndDestroy(p->mainWindow);
     UnsubscribeAndDestroy(p->editControl);
@@ -399,35 +324,18 @@ void DestroyPluginWindows() {
     UnregisterClassA(PluginClassName, p->module);
 }
 
-// Every addition or deletion saves the whole list and builds the windows
-// anew from the list in memory, which is the truth: the file is not read
-// back, so nothing it kept or failed to save can be lost on the way.
-void Rebuild() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return;
-    p->Save();
-    RebuildWindows();
-}
-
-void RebuildWindows() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return;
-    int kept = StageListedItems();
-    DestroyPluginWindows();
-    ItemCount = kept;
-    p->ReadStyle();
-    CreatePluginWindows();
-}
-
 // What the user typed into an open editor is kept when the windows are about
-// to be rebuilt or torn down, rather than dropped with them. The action that
-// rebuilds or ends saves it with its own single save.
+// to change or to be torn down, rather than dropped with them. The action
+// saves it with its own single save.
 void CommitOpenEdit() {
     if (ThePlugin && EditingLabel) StoreEdit();
 }
 
-// The staging tables bound the list to 50 entries: a 51st is refused with
-// a warning sound.
+// One row is appended: its two windows are made, the window grows by a row
+// (moving up where it would pass the bottom of the work area) and the Add
+// Item button moves down. The list holds 50 entries: a 51st is refused with
+// a warning sound. An entry whose windows cannot be made is kept all the
+// same: it is saved and shows at the next start.
 void AddItem() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
@@ -436,20 +344,28 @@ void AddItem() {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    if (!AppendItem("New Item", 0)) return;
-    KeepGrowthInWorkArea(*p, p->height + RowHeight());
+    ListItem* item = AppendItem("New Item", 0);
+    if (!item) return;
+    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + 1));
     ++ItemCount;
-    Rebuild();
+    CreateRow(item, CountRows());
+    LayOutRows();
+    p->Save();
 }
 
+// The row's two windows go and the rows below it move up into its place.
+// Called from the entry's own label: nothing may touch that window after.
 void DeleteItem(HWND window) {
+    PluginInstance* p = ThePlugin;
     ListItem* item = FindItem(window);
-    if (!item) return;
+    if (!p || !item) return;
     CommitOpenEdit();
     UnlinkItem(item);
+    DestroyRow(item);
     ReleaseItem(item);
     --ItemCount;
-    Rebuild();
+    LayOutRows();
+    p->Save();
 }
 
 void BeginEdit(HWND label) {
@@ -563,7 +479,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnBroadcast(window, lParam);
         return 0;
     case WM_NOTIFY:
-        return OnNotify(reinterpret_cast<const NMHDR*>(lParam));
+        return OnToolTipNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_ENTERSIZEMOVE:
         OnEnterMove(window);
         return 0;

@@ -6,8 +6,6 @@
 
 int CreatePluginWindows();
 void DestroyPluginWindows();
-void Rebuild();
-void RebuildWindows();
 void AddItem();
 void DeleteItem(HWND window);
 void BeginEdit(HWND label);

@@ -1,0 +1,84 @@
+#include "ui/ToolTips.h"
+
+#include <commctrl.h>
+
+#include "core/PluginInstance.h"
+#include "data/ItemList.h"
+#include "ui/Paint.h"
+
+namespace {
+
+// Shown over Add Item when it can add nothing more. Not const: the tooltip's
+// text field is a plain char pointer.
+char FullListTip[] = "The list is full (50 entries)";
+
+} // namespace
+
+// Every label and the button are tools of one tooltip. Their text is asked
+// for each time the tip is about to show (TTN_GETDISPINFO), so it follows
+// edits, style changes and the entry count without any bookkeeping.
+void CreateToolTip(PluginInstance& p) {
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+    // TTS_ALWAYSTIP: the tool window is rarely the active one. The tip has
+    // no owner: a topmost tip owned by the window keeps the window from being
+    // made topmost again. It is destroyed with the window set.
+    p.toolTip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                        WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, p.module, nullptr);
+}
+
+void AddToolTip(HWND tool) {
+    PluginInstance* p = ThePlugin;
+    if (!p->toolTip || !tool) return;
+    TOOLINFOA info = {};
+    // The size older comctl32 versions accept as well.
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = p->mainWindow;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    info.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(p->toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+namespace {
+
+// A label's tip is its whole text, and only when the label shows it cut;
+// the button's says when the list is full. An empty text shows no tip.
+void OnToolTipText(NMTTDISPINFOA* tip) {
+    HWND tool = reinterpret_cast<HWND>(tip->hdr.idFrom);
+    tip->szText[0] = '\0';
+    tip->lpszText = tip->szText;
+    if (tool == ThePlugin->addButton) {
+        if (ItemCount >= MaxItems) tip->lpszText = FullListTip;
+        return;
+    }
+    ListItem* item = FindItem(tool);
+    if (item && item->label == tool && IsCaptionCut(tool, item->text)) tip->lpszText = item->text;
+}
+
+} // namespace
+
+LRESULT OnToolTipNotify(const NMHDR* header) {
+    if (header && header->hwndFrom == ThePlugin->toolTip && header->code == TTN_GETDISPINFOA)
+        OnToolTipText(reinterpret_cast<NMTTDISPINFOA*>(const_cast<NMHDR*>(header)));
+    return 0;
+}
+
+// A destroyed label must not stay a tool: its handle could come back as
+// another window's.
+void RemoveToolTip(HWND tool) {
+    PluginInstance* p = ThePlugin;
+    if (!p || !p->toolTip || !tool) return;
+    TOOLINFOA info = {};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.hwnd = p->mainWindow;
+    info.uId = reinterpret_cast<UINT_PTR>(tool);
+    SendMessageA(p->toolTip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void DestroyToolTip(PluginInstance& p) {
+    if (p.toolTip) DestroyWindow(p.toolTip);
+    p.toolTip = nullptr;
+}
