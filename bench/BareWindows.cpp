@@ -1,16 +1,22 @@
 #include "BareWindows.h"
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace bare {
 namespace {
 
 const char ClassName[] = "zelkBenchBare";
-// Control ids tell the one window procedure which window it is painting.
+// Control ids tell the one window procedure which kind of window it is
+// serving; which entry a row's window shows is its place in the row tables
+// (RowOf), so that rows moving up after a deletion need no new ids.
 const int DoneBoxId = 1000, LabelId = 2000, AddButtonId = 3000;
+const UINT MoveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+const UINT SizeOnly = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
 
 struct State {
     std::string path;
@@ -20,6 +26,7 @@ struct State {
     HWND main = nullptr, edit = nullptr, button = nullptr;
     std::vector<HWND> boxes, labels;
     HFONT editFont = nullptr;
+    Changes changes = Changes::OneRow;
 };
 State S;
 
@@ -31,6 +38,18 @@ int LabelTop(int index) {
 }
 int WindowHeight() {
     return RowHeight() * int(S.entries.size()) + S.look.fontHeight + 18;
+}
+int DoneBoxTop(int index) {
+    return RowHeight() * index + 10;
+}
+int AddButtonTop() {
+    return LabelTop(int(S.entries.size())) + 4;
+}
+
+// The row a done box or label belongs to.
+size_t RowOf(HWND window) {
+    const std::vector<HWND>& rows = GetDlgCtrlID(window) == DoneBoxId ? S.boxes : S.labels;
+    return size_t(std::find(rows.begin(), rows.end(), window) - rows.begin());
 }
 
 // Temporary file, flush, one-step replace: the same guarantees zelk gives.
@@ -107,25 +126,29 @@ HWND CreateChild(const char* className, DWORD style, int id, int x, int y, int w
                            GetModuleHandleA(nullptr), nullptr);
 }
 
+// A row's done box and label, made visible and so painted at the next
+// update.
+void CreateRow(int index) {
+    S.boxes.push_back(CreateChild(ClassName, WS_VISIBLE, DoneBoxId, 5, DoneBoxTop(index), 10, 10));
+    S.labels.push_back(CreateChild(ClassName, WS_VISIBLE, LabelId, 20, LabelTop(index),
+                                   S.width - 25, RowHeight()));
+}
+
 void CreateWindows() {
     const int fh = S.look.fontHeight;
     S.main = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, ClassName, nullptr,
-                             WS_POPUP | WS_CLIPSIBLINGS, S.x, S.y, S.width, WindowHeight(), nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
+                             WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, S.x, S.y, S.width,
+                             WindowHeight(), nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     S.edit = CreateChild("EDIT", ES_AUTOHSCROLL, 1, 5, 5, S.width - 10, fh);
     S.editFont = CreateFontA(fh, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
                              NONANTIALIASED_QUALITY, 0, S.look.fontFace);
     SendMessageA(S.edit, WM_SETFONT, reinterpret_cast<WPARAM>(S.editFont), 0);
     S.boxes.clear();
     S.labels.clear();
-    for (int i = 0; i < int(S.entries.size()); ++i) {
-        S.boxes.push_back(
-            CreateChild(ClassName, WS_VISIBLE, DoneBoxId + i, 5, RowHeight() * i + 10, 10, 10));
-        S.labels.push_back(CreateChild(ClassName, WS_VISIBLE, LabelId + i, 20, LabelTop(i),
-                                       S.width - 25, RowHeight()));
-    }
-    S.button = CreateChild(ClassName, WS_VISIBLE, AddButtonId, 5,
-                           LabelTop(int(S.entries.size())) + 4, S.width - 10, RowHeight());
+    for (int i = 0; i < int(S.entries.size()); ++i)
+        CreateRow(i);
+    S.button = CreateChild(ClassName, WS_VISIBLE, AddButtonId, 5, AddButtonTop(), S.width - 10,
+                           RowHeight());
     ShowWindow(S.main, SW_SHOW);
 }
 
@@ -145,6 +168,65 @@ void Rebuild() {
     CreateWindows();
 }
 
+// The popup's gradient spans its height, so a new height repaints all of it;
+// its children are clipped out of that paint and keep their pixels.
+void FitMainWindow() {
+    SetWindowPos(S.main, nullptr, 0, 0, S.width, WindowHeight(), SizeOnly);
+    InvalidateRect(S.main, nullptr, FALSE);
+}
+
+// The button is drawn the ticked way while the list is full: it paints
+// again when an addition fills the list or a deletion frees a place.
+void RepaintButtonIfFullnessChanged(size_t entriesBefore) {
+    if ((entriesBefore >= 50) != (S.entries.size() >= 50)) InvalidateRect(S.button, nullptr, FALSE);
+}
+
+// The popup grows first, so that the button, moved down into the new space,
+// can take its pixels along rather than be painted again.
+void AppendRow() {
+    S.entries.push_back({"New Item", 0});
+    FitMainWindow();
+    CreateRow(int(S.entries.size()) - 1);
+    SetWindowPos(S.button, nullptr, 5, AddButtonTop(), 0, 0, MoveOnly);
+    RepaintButtonIfFullnessChanged(S.entries.size() - 1);
+    WriteSettings();
+}
+
+// The popup shrinks first, while every row still lies in the part it
+// keeps; then the rows below move up in one batch, top first, each into the
+// place the one above has left, and take their pixels along. Only the
+// button, cut off by the shrink, paints again. (Shrinking after the moves
+// instead makes Wine paint every moved row again: 100 paints, not 2.)
+void RemoveRow(size_t index) {
+    DestroyWindow(S.boxes[index]);
+    DestroyWindow(S.labels[index]);
+    S.entries.erase(S.entries.begin() + std::ptrdiff_t(index));
+    S.boxes.erase(S.boxes.begin() + std::ptrdiff_t(index));
+    S.labels.erase(S.labels.begin() + std::ptrdiff_t(index));
+    FitMainWindow();
+    HDWP batch = BeginDeferWindowPos(int(2 * (S.entries.size() - index) + 1));
+    for (size_t i = index; i < S.entries.size() && batch; ++i) {
+        batch = DeferWindowPos(batch, S.boxes[i], nullptr, 5, DoneBoxTop(int(i)), 0, 0, MoveOnly);
+        if (batch)
+            batch =
+                DeferWindowPos(batch, S.labels[i], nullptr, 20, LabelTop(int(i)), 0, 0, MoveOnly);
+    }
+    if (batch) batch = DeferWindowPos(batch, S.button, nullptr, 5, AddButtonTop(), 0, 0, MoveOnly);
+    if (batch) EndDeferWindowPos(batch);
+    RepaintButtonIfFullnessChanged(S.entries.size() + 1);
+    WriteSettings();
+}
+
+// A tick or an untick changes the look of its row's two windows and nothing
+// else.
+void TickRow(size_t index) {
+    int& done = S.entries[index].done;
+    done = done ? 0 : 1;
+    InvalidateRect(S.boxes[index], nullptr, FALSE);
+    InvalidateRect(S.labels[index], nullptr, FALSE);
+    WriteSettings();
+}
+
 void Paint(HWND window) {
     int id = GetDlgCtrlID(window);
     const bench::Look& l = S.look;
@@ -153,7 +235,7 @@ void Paint(HWND window) {
     bool strikeOut = false;
     const bool box = window != S.main && id >= DoneBoxId && id < LabelId;
     if (window != S.main && id >= LabelId && id < AddButtonId) {
-        const bench::Entry& entry = S.entries[size_t(id - LabelId)];
+        const bench::Entry& entry = S.entries[RowOf(window)];
         text = entry.text.c_str();
         if (entry.done) {
             from = l.colourTo;
@@ -200,7 +282,7 @@ void Paint(HWND window) {
         HBRUSH frame = CreateSolidBrush(l.textColour);
         FrameRect(memory, &rect, frame);
         DeleteObject(frame);
-        if (S.entries[size_t(id - DoneBoxId)].done) {
+        if (S.entries[RowOf(window)].done) {
             HPEN pen = CreatePen(PS_SOLID, 1, l.textColour);
             HGDIOBJ oldPen = SelectObject(memory, pen);
             for (int t = 0; t < 2; ++t) {
@@ -225,19 +307,20 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         Paint(window);
         return 0;
     case WM_LBUTTONUP:
-        if (id == AddButtonId) {
+        if (id == AddButtonId && S.changes == Changes::OneRow) {
+            AppendRow();
+        } else if (id == AddButtonId) {
             S.entries.push_back({"New Item", 0});
             Rebuild(); // destroys this window
         } else if (id >= DoneBoxId && id < LabelId) {
-            int& done = S.entries[size_t(id - DoneBoxId)].done;
-            done = done ? 0 : 1;
-            InvalidateRect(S.labels[size_t(id - DoneBoxId)], nullptr, FALSE);
-            InvalidateRect(window, nullptr, FALSE);
+            TickRow(RowOf(window));
         }
         return 0;
     case WM_RBUTTONDBLCLK:
-        if (id >= LabelId && id < AddButtonId) {
-            S.entries.erase(S.entries.begin() + (id - LabelId));
+        if (id >= LabelId && id < AddButtonId && S.changes == Changes::OneRow) {
+            RemoveRow(RowOf(window));
+        } else if (id >= LabelId && id < AddButtonId) {
+            S.entries.erase(S.entries.begin() + std::ptrdiff_t(RowOf(window)));
             Rebuild(); // destroys this window
         }
         return 0;
@@ -265,6 +348,18 @@ void Unload() {
     WriteSettings();
     DestroyWindows();
     UnregisterClassA(ClassName, GetModuleHandleA(nullptr));
+}
+
+void SetChanges(Changes changes) {
+    S.changes = changes;
+}
+
+bool Save() {
+    return WriteSettings();
+}
+
+const std::vector<bench::Entry>& Entries() {
+    return S.entries;
 }
 
 HWND MainWindow() {

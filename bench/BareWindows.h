@@ -3,15 +3,24 @@
 // label per entry, an Add Item button) at the same places, each painted
 // once through a memory DC with one bitmap, the host's gradient, the text
 // where there is text (one font made for that paint), a box's frame and
-// tick, and one BitBlt. Adding
-// or deleting an entry writes the settings file (temporary file, flush,
-// replace), destroys the windows, reads the file once and builds them anew,
-// the way zelk's design does it, but with nothing else on the way.
+// tick, and one BitBlt.
+//
+// Every change saves the whole settings file (temporary file, flush,
+// replace) and touches only the windows it must: an addition makes one row,
+// grows the popup and moves the button; a deletion destroys one row and
+// moves the rows below it up in one deferred batch; a tick repaints its
+// row. The popup clips its children, so the repaint its new height needs
+// (its gradient spans that height) leaves the rows alone.
+//
+// The whole rebuild stays as a second way of adding and deleting, to time
+// against: write the file, destroy every window, read the file once and
+// build everything anew.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "Bench.h"
 
@@ -25,9 +34,18 @@ void Unload();
 // Writes the settings file alone (temporary file, flush, replace).
 bool Save();
 
+// How an addition or a deletion reaches the windows.
+enum class Changes { OneRow, Rebuild };
+void SetChanges(Changes changes);
+
+// Saves the settings file whole, as every change does: timed on its own too.
+bool Save();
+// The entries shown, as the settings file holds them.
+const std::vector<bench::Entry>& Entries();
+
 // The windows, for sending the same messages zelk's windows get:
 // WM_LBUTTONUP to the button adds an entry, WM_RBUTTONDBLCLK to a label
-// deletes its entry, WM_LBUTTONUP to a done box toggles its tick.
+// deletes its entry, WM_LBUTTONUP to a done box toggles its tick and saves.
 HWND MainWindow();
 HWND AddButton();
 HWND Label(int index);
