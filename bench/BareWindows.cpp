@@ -378,8 +378,4 @@ int EntryCount() {
     return int(S.entries.size());
 }
 
-bool Save() {
-    return WriteSettings();
-}
-
 } // namespace bare

@@ -31,9 +31,6 @@ namespace bare {
 bool Start(const std::string& settingsPath, const bench::Look& look);
 // Writes the settings file, destroys the windows, unregisters the class.
 void Unload();
-// Writes the settings file alone (temporary file, flush, replace).
-bool Save();
-
 // How an addition or a deletion reaches the windows.
 enum class Changes { OneRow, Rebuild };
 void SetChanges(Changes changes);
