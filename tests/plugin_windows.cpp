@@ -196,6 +196,20 @@ TEST_F(WindowTest, AFiftyFirstEntryIsRefused) {
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_STREQ(Entry(3)->text, "stored");
     EXPECT_EQ(ItemCount, 50);
+
+    // The button shows whether the list is full: it repaints when the list
+    // fills or stops being full, not only moves with its old look.
+    auto buttonRepaints = [&](const std::function<void()>& action) {
+        PumpMessages();
+        PaintRecorder paints;
+        action();
+        PumpMessages();
+        const std::vector<HWND>& seen = PaintRecorder::painted;
+        return std::find(seen.begin(), seen.end(), P().addButton) != seen.end();
+    };
+    EXPECT_TRUE(buttonRepaints([&] { SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0); }));
+    EXPECT_TRUE(buttonRepaints([&] { SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0); }));
+    EXPECT_EQ(ItemCount, 50);
 }
 
 // The editor takes the keyboard with its whole text selected, so typing

@@ -297,24 +297,21 @@ void Parse(const char* b, size_t n, ParsedFile& f) {
     for (size_t at = 0; NextLine(b, n, at, line);) {
         int number = 0;
         if (!line.key.Found()) continue;
+        // The first match of a key wins, as for the shell's readers.
+        auto keepFirst = [&line](size_t& lineAt, Span& value) {
+            if (lineAt != None) return;
+            lineAt = line.start;
+            value = line.value;
+        };
         switch (Classify(b, line.key, number)) {
         case KeyKind::setting:
-            if (f.settingLine[number] == None) {
-                f.settingLine[number] = line.start;
-                f.settingValue[number] = line.value;
-            }
+            keepFirst(f.settingLine[number], f.settingValue[number]);
             break;
         case KeyKind::text:
-            if (f.textLine[number] == None) {
-                f.textLine[number] = line.start;
-                f.textValue[number] = line.value;
-            }
+            keepFirst(f.textLine[number], f.textValue[number]);
             break;
         case KeyKind::done:
-            if (f.doneLine[number] == None) {
-                f.doneLine[number] = line.start;
-                f.doneValue[number] = line.value;
-            }
+            keepFirst(f.doneLine[number], f.doneValue[number]);
             break;
         case KeyKind::other:
             break;

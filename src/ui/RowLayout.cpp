@@ -11,6 +11,11 @@ bool PlacingWindow = false;
 
 namespace {
 
+// Whether the Add Item button was last laid out for a full list. Its look
+// says so, and a move only copies its pixels along: it repaints when that
+// changes.
+bool ButtonShowsFullList = false;
+
 // The window's children as they sit in its client area.
 RECT ChildRect(HWND child) {
     RECT r = {};
@@ -126,4 +131,7 @@ void LayOutRows() {
     }
     batch = Place(batch, p->addButton, 5, LabelTop(rows) + 4, p->width - 10, RowHeight());
     if (batch) EndDeferWindowPos(batch);
+    const bool full = ItemCount >= MaxItems;
+    if (full != ButtonShowsFullList) InvalidateRect(p->addButton, nullptr, FALSE);
+    ButtonShowsFullList = full;
 }
