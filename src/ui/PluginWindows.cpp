@@ -140,6 +140,13 @@ void OnReconfigure(HWND window) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+// The pointer is over the window: the tooltip is made now, the first time,
+// rather than at every start, where most sessions never need it.
+void OnSetCursor() {
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    EnsureToolTip(*ThePlugin);
+}
+
 void OnBroadcast(HWND window, LPARAM text) {
     if (IsMainWindow(window)) HandleCommand(reinterpret_cast<const char*>(text));
 }
@@ -292,10 +299,6 @@ int CreatePluginWindows() {
     ShowWindow(p->mainWindow, SW_SHOW);
     InvalidateRect(p->mainWindow, nullptr, TRUE);
     ShowWindow(p->editControl, SW_HIDE);
-    CreateToolTip(*p);
-    for (ListItem* item = ListHead; item; item = item->next)
-        AddToolTip(item->label);
-    AddToolTip(p->addButton);
     // A problem met before the windows existed (or told to a window since
     // destroyed) is told now.
     if (p->warnings) PostMessageA(p->mainWindow, TellSettingsProblemMessage, 0, 0);
@@ -440,7 +443,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         PaintBackground(window);
         return 0;
     case WM_SETCURSOR:
-        SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+        OnSetCursor();
         return 0;
     case WM_WINDOWPOSCHANGING:
         OnWindowPosChanging(window, reinterpret_cast<WINDOWPOS*>(lParam));

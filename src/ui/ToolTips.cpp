@@ -17,7 +17,8 @@ char FullListTip[] = "The list is full (50 entries)";
 // Every label and the button are tools of one tooltip. Their text is asked
 // for each time the tip is about to show (TTN_GETDISPINFO), so it follows
 // edits, style changes and the entry count without any bookkeeping.
-void CreateToolTip(PluginInstance& p) {
+void EnsureToolTip(PluginInstance& p) {
+    if (p.toolTip || !p.mainWindow) return;
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
     // TTS_ALWAYSTIP: the tool window is rarely the active one. The tip has
@@ -27,6 +28,9 @@ void CreateToolTip(PluginInstance& p) {
         CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                         WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, p.module, nullptr);
+    for (ListItem* item = ListHead; item; item = item->next)
+        AddToolTip(item->label);
+    AddToolTip(p.addButton);
 }
 
 void AddToolTip(HWND tool) {

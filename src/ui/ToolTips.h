@@ -6,7 +6,9 @@
 
 class PluginInstance;
 
-void CreateToolTip(PluginInstance& p);
+// Makes the tooltip, with every label and the button as its tools, unless
+// it exists.
+void EnsureToolTip(PluginInstance& p);
 void DestroyToolTip(PluginInstance& p);
 // Makes a label or the button a tool of the tooltip (once it exists).
 void AddToolTip(HWND tool);
