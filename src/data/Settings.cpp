@@ -123,13 +123,13 @@ void PluginInstance::ReadSettings() {
     char* bytes = nullptr;
     size_t length = 0;
     DWORD error = 0;
-    FileRead read = ReadWholeFile(settingsPath, bytes, length, error);
+    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, PatienceAtStart);
     if (read == FileRead::missing) {
         TakeCreationDefaults();
         settingsRead = false;
         CreateDefaultFile();
         if (settingsRead) return;
-        read = ReadWholeFile(settingsPath, bytes, length, error);
+        read = ReadWholeFile(settingsPath, bytes, length, error, PatienceAtStart);
         // Still no file and none could be made: there is nothing to protect,
         // so the first save may create it.
         if (read == FileRead::missing) {
@@ -283,7 +283,7 @@ bool PluginInstance::MergeFileReadAtLast() {
     char* bytes = nullptr;
     size_t length = 0;
     DWORD error = 0;
-    FileRead read = ReadWholeFile(settingsPath, bytes, length, error);
+    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, PatienceBeforeSave);
     if (read == FileRead::missing) {
         settingsRead = true; // gone meanwhile: nothing left to protect
         return true;

@@ -158,9 +158,10 @@ bool IsZelksLine(const ParsedFile& f, const Line& line) {
 } // namespace
 
 // Reads the whole file into a block from malloc (null when it is empty). A
-// file held by another program is waited for up to a second. A folder in its
-// place, or a file too big for memory, is unreadable.
-FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& error) {
+// file held by another program is waited for up to `patience` milliseconds.
+// A folder in its place, or a file too big for memory, is unreadable.
+FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& error,
+                       DWORD patience) {
     bytes = nullptr;
     length = 0;
     error = 0;
@@ -179,7 +180,8 @@ FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& er
         error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return FileRead::missing;
-        if (!IsPassingLock(error) || GetTickCount() - started >= 1000) return FileRead::unreadable;
+        if (!IsPassingLock(error) || GetTickCount() - started >= patience)
+            return FileRead::unreadable;
         Sleep(20);
     }
     LARGE_INTEGER size = {};

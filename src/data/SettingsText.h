@@ -48,7 +48,13 @@ struct ParsedFile {
 
 enum class FileRead { ok, missing, unreadable };
 
-FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& error);
+FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& error,
+                       DWORD patience);
+// How long a read waits out another program's hold on the file: a second at
+// start; a quarter of one before a save, since a file that stays held would
+// otherwise stall every click for the whole second.
+constexpr DWORD PatienceAtStart = 1000;
+constexpr DWORD PatienceBeforeSave = 250;
 // Finds zelk's keys in the file's bytes, which must outlive the result.
 void Parse(const char* b, size_t n, ParsedFile& f);
 int TakeEntries(const ParsedFile& f, char (*texts)[ItemTextSize], int* dones);
