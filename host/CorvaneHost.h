@@ -78,6 +78,10 @@ int HostSlitUpdateCount(void); // SLITMSG_UPDATE received since the slit was mad
 // once the plug-in's call has returned. Otherwise (the default, so that test
 // programs never block) ShowMenu only records the menu.
 void HostSetMenuInteractive(bool interactive);
+// Runs inside every ShowMenu while the menu is open, as input arriving during
+// a real menu's loop would; NULL removes it. The menu may be deleted meanwhile.
+typedef void (*HostMenuHook)(void* context);
+void HostSetMenuHook(HostMenuHook hook, void* context);
 // How many times ShowMenu was called, and the last menu shown as text: the
 // title, then one line per item, indented two blanks per level:
 //   "text -> command" with " [x]" appended when checked, or

@@ -25,6 +25,8 @@ struct Menu {
 std::vector<std::unique_ptr<Menu>> menus;
 int lastId;
 bool interactive;
+HostMenuHook hook;
+void* hookContext;
 int showCount;
 std::string lastMenu;
 std::string calls; // every menu call, one per line, for tests
@@ -119,6 +121,7 @@ std::string track(const Menu& menu) {
 
 void host::resetMenus() {
     menus.clear();
+    hook = nullptr;
     showCount = 0;
     lastMenu.clear();
     calls.clear();
@@ -128,6 +131,10 @@ extern "C" {
 
 void HostSetMenuInteractive(bool on) {
     interactive = on;
+}
+void HostSetMenuHook(HostMenuHook function, void* context) {
+    hook = function;
+    hookContext = context;
 }
 int HostMenuShowCount(void) {
     return showCount;
@@ -185,8 +192,12 @@ void __cdecl ShowMenu(HostMenu handle) {
     ++showCount;
     lastMenu = menu->title + "\n";
     describe(*menu, 0, lastMenu);
+    // The loop below may delete the menu (a plug-in's DelMenu, or anything
+    // else the shell runs meanwhile): it is known by its id from here on.
+    const int shown = menu->id;
     std::string command = interactive ? track(*menu) : std::string();
-    freeMenu(menu->id);
+    if (hook) hook(hookContext);
+    freeMenu(shown);
     // The command runs after ShowMenu has returned, never inside the plug-in's call.
     if (!command.empty())
         PostMessageA(GetCorvaneWnd(), host::menuCommandMessage, 0,

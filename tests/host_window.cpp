@@ -228,6 +228,22 @@ TEST_F(HostWindows, MenusAreRecordedAndFreed) {
     ShowMenu(again);
     EXPECT_STREQ(HostLastMenu(), "again\n");
     EXPECT_EQ(HostMenuLiveCount(), live);
+
+    // The menu deleted while it is shown, and a new one made in its place:
+    // ShowMenu frees neither twice nor the newcomer.
+    static HostMenu shown, made;
+    shown = MakeMenu("shown");
+    HostSetMenuHook(
+        [](void*) {
+            DelMenu(shown);
+            made = MakeMenu("made meanwhile");
+        },
+        nullptr);
+    ShowMenu(shown);
+    HostSetMenuHook(nullptr, nullptr);
+    EXPECT_EQ(HostMenuLiveCount(), live + 1);
+    ShowMenu(made);
+    EXPECT_STREQ(HostLastMenu(), "made meanwhile\n");
 }
 
 } // namespace
