@@ -448,12 +448,22 @@ TEST_F(WindowTest, AboutBox) {
     EXPECT_EQ(seen.owner, GetCorvaneWnd());
 }
 
+// The setting's low 8 bits reach the system; a window under 10 % opaque
+// could not be found again, so it shows at 26 (the file keeps the value).
 TEST_F(WindowTest, TransparencyFromTheFile) {
-    ASSERT_TRUE(Start(SettingsText({}, "").replace(SettingsText({}, "").find("transparency: false"),
-                                                   19, "transparency: true")));
-    BYTE alpha = 0;
-    ASSERT_TRUE(GetLayeredWindowAttributes(P().mainWindow, nullptr, &alpha, nullptr));
-    EXPECT_EQ(alpha, 200);
+    const int cases[][2] = {{200, 200}, {26, 26},  {25, 26},  {0, 26},
+                            {256, 26},  {300, 44}, {-7, 249}, {-256, 26}};
+    for (const auto& c : cases) {
+        std::string file = SettingsText({});
+        file.replace(file.find("transparency: false"), 19, "transparency: true");
+        file.replace(file.find("alpha: 200"), 10, "alpha: " + std::to_string(c[0]));
+        ASSERT_TRUE(Start(file));
+        BYTE alpha = 0;
+        ASSERT_TRUE(GetLayeredWindowAttributes(P().mainWindow, nullptr, &alpha, nullptr));
+        EXPECT_EQ(alpha, c[1]) << c[0];
+        Stop();
+        EXPECT_EQ(File(), file);
+    }
 }
 
 TEST_F(WindowTest, Slit) {
@@ -774,6 +784,149 @@ TEST_F(WindowTest, ConfigurationMenu) {
     controlClick(P().mainWindow);
     EXPECT_EQ(callsSince(mark), "");
     Host = saved;
+
+    // Messages arriving while the shell's menu loop runs: the menu it shows
+    // is released only after ShowMenu returns, and no second menu is made.
+    static std::function<void()> inside;
+    static std::string callsInside;
+    HostSetMenuHook(
+        [](void*) {
+            static bool running = false; // a menu shown from inside must not recurse
+            if (running) return;
+            running = true;
+            size_t from = strlen(HostMenuCalls());
+            inside();
+            callsInside = std::string(HostMenuCalls()).substr(from);
+            running = false;
+        },
+        nullptr);
+    struct Inside {
+        const char* name;
+        std::function<void()> action;
+        bool released; // the shown menu is released once ShowMenu returns
+    } insides[] = {
+        {"a style change", [] { HostReconfigure(); }, true},
+        {"an edit committed", [&] { SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0); }, true},
+        {"a new menu requested", [&] { controlClick(P().mainWindow); }, false},
+        {"the plug-in ended", [] { Stop(); }, true},
+    };
+    for (const Inside& c : insides) {
+        SCOPED_TRACE(c.name);
+        inside = c.action;
+        mark = strlen(HostMenuCalls());
+        controlClick(P().mainWindow);
+        calls = callsSince(mark);
+        const size_t made = calls.find("MakeMenu(ovlet) = ");
+        ASSERT_NE(made, std::string::npos);
+        const std::string shown = "(" + std::to_string(atoi(calls.c_str() + made + 18)) + ")\n";
+        EXPECT_EQ(callsInside, "");
+        const std::string ending = "ShowMenu" + shown + (c.released ? "DelMenu" + shown : "");
+        EXPECT_EQ(calls.substr(calls.size() - std::min(calls.size(), ending.size())), ending);
+    }
+    HostSetMenuHook(nullptr, nullptr);
+}
+
+namespace {
+
+// The real zelk.dll, loaded the way a shell loads it; a shell frees it as soon
+// as endPlugin returns, even from inside a loop of the plug-in's.
+struct {
+    HMODULE module;
+    EndPluginFn end;
+    bool endInside; // the shell ends and unloads the plug-in inside the loop
+    int reached;    // times the shell got control inside a loop
+} Shell;
+
+void InsideTheLoop() {
+    ++Shell.reached;
+    if (!Shell.endInside) return;
+    Shell.end();
+    FreeLibrary(Shell.module);
+}
+
+BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
+    char cls[16];
+    if (GetClassNameA(window, cls, sizeof cls) && strcmp(cls, "#32770") == 0)
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+// Runs inside a message box's loop: the shell's turn, then the box closes.
+void CALLBACK InsideTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    InsideTheLoop();
+    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
+}
+
+// Makes the plug-in's main window fail to be created.
+LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTA* cs = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
+        if (!(cs->style & WS_CHILD) && !IS_INTRESOURCE(cs->lpszClass) &&
+            strcmp(cs->lpszClass, PluginClassName) == 0)
+            return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
+    const std::string folder = ProgramDirectory() + "unload\\", dll = folder + "zelk.dll";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA((ProgramDirectory() + "..\\zelk.dll").c_str(), dll.c_str(), FALSE) ||
+                GetModuleHandleA(dll.c_str()));
+    using Trigger = std::function<void(BeginPluginFn)>;
+    const Trigger aboutBox = [](BeginPluginFn begin) {
+        ASSERT_EQ(begin(Shell.module), 0);
+        SetTimer(nullptr, 0, 10, InsideTheBox);
+        HostBroadcast("@ovletInternal About");
+    };
+    const Trigger failedStart = [](BeginPluginFn begin) {
+        HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseMainWindow, nullptr, GetCurrentThreadId());
+        SetTimer(nullptr, 0, 10, InsideTheBox);
+        EXPECT_EQ(begin(Shell.module), 1);
+        UnhookWindowsHookEx(hook);
+    };
+    const Trigger menu = [](BeginPluginFn begin) {
+        ASSERT_EQ(begin(Shell.module), 0);
+        HostSetMenuHook([](void*) { InsideTheLoop(); }, nullptr);
+        keybd_event(VK_CONTROL, 0, 0, 0);
+        SendMessageA(FindWindowA(PluginClassName, nullptr), WM_NCRBUTTONUP, HTCAPTION, 0);
+        keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+        HostSetMenuHook(nullptr, nullptr);
+    };
+    struct Case {
+        const char* name;
+        bool endInside;
+        Trigger trigger;
+    } cases[] = {
+        {"the About box, nothing ended", false, aboutBox},
+        {"the About box", true, aboutBox},
+        {"the box of a failed construction", true, failedStart},
+        {"the configuration menu", true, menu},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Shell.module = LoadLibraryA(dll.c_str());
+        ASSERT_NE(Shell.module, nullptr);
+        Shell.end = reinterpret_cast<EndPluginFn>(
+            reinterpret_cast<void*>(GetProcAddress(Shell.module, "endPlugin")));
+        Shell.endInside = c.endInside;
+        Shell.reached = 0;
+        c.trigger(reinterpret_cast<BeginPluginFn>(
+            reinterpret_cast<void*>(GetProcAddress(Shell.module, "beginPlugin"))));
+        PumpMessages();
+        EXPECT_EQ(Shell.reached, 1);
+        if (!c.endInside) {
+            Shell.end(); // the ordinary end, after the loop
+            FreeLibrary(Shell.module);
+            EXPECT_EQ(GetModuleHandleA(dll.c_str()), nullptr) << "the loop's hold was released";
+        } else {
+            EXPECT_NE(GetModuleHandleA(dll.c_str()), nullptr) << "kept loaded by the loop";
+        }
+        EXPECT_EQ(FindWindowA(PluginClassName, nullptr), nullptr);
+    }
 }
 
 // One user action, one write: each change is saved at once, and what changes

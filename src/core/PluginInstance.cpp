@@ -4,8 +4,10 @@
 #include <stdlib.h>
 
 #include "core/HostBinding.h"
+#include "core/ModalLoop.h"
 
 PluginInstance* ThePlugin = nullptr;
+unsigned InstancesDestroyed = 0;
 bool InSlit = false;
 HWND SlitWindow = nullptr;
 
@@ -36,12 +38,13 @@ void PluginInstance::Destroy(PluginInstance* instance) {
     if (!instance) return;
     instance->~PluginInstance();
     free(instance);
+    ++InstancesDestroyed;
 }
 
 // The edit font goes too: the shell may load and unload the plug-in many
 // times in one process, and each unload would otherwise leave a font behind.
 PluginInstance::~PluginInstance() {
-    if (menu && Host.DelMenu) Host.DelMenu(menu);
+    ReleaseHostMenu(menu);
     if (editFont) DeleteObject(editFont);
     free(styleRecord);
     free(keptLines);

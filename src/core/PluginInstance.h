@@ -106,5 +106,8 @@ class PluginInstance {
 };
 
 extern PluginInstance* ThePlugin;
+// Counts instances destroyed, so code that ran a modal loop can tell whether
+// the instance it held was ended meanwhile.
+extern unsigned InstancesDestroyed;
 extern bool InSlit;
 extern HWND SlitWindow;

@@ -1,6 +1,7 @@
 // The four functions the shell calls: start, start docked, stop, identify.
 #include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
+#include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
@@ -17,6 +18,7 @@ bool BindHostOrComplain() {
     if (!missing) return true;
     char text[256];
     FormatText(text, sizeof text, "The shell does not provide the function %s.", missing);
+    ModalLoop loop;
     MessageBoxA(nullptr, text, "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
     return false;
 }

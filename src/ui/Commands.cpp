@@ -1,6 +1,7 @@
 #include "ui/Commands.h"
 
 #include "core/HostBinding.h"
+#include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
 #include "data/Text.h"
 
@@ -28,12 +29,13 @@ void ToggleTransparency(PluginInstance& p) {
     } else {
         p.transparencyOn = true;
         SetWindowLongA(p.mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
-        SetWindowAlpha(p.mainWindow, 0, static_cast<BYTE>(p.alpha), LWA_ALPHA);
+        ApplyWindowAlpha(p.mainWindow, p.alpha);
     }
     Host.WriteBool(p.settingsPath, "zelk.transparency:", p.transparencyOn);
 }
 
 void ShowAbout(PluginInstance& p) {
+    ModalLoop loop;
     MessageBoxA(p.hostWindow, "zelk 1.0", "About ovlet", MB_ICONINFORMATION);
 }
 
@@ -88,16 +90,27 @@ BOOL SetWindowAlpha(HWND window, COLORREF colourKey, BYTE alpha, DWORD flags) {
     return 1;
 }
 
+// Only the setting's low 8 bits reach the system, as they always have; a
+// value whose effect is under 10 % would leave a window nobody can see or
+// find, so it is raised to 26.
+void ApplyWindowAlpha(HWND window, int alpha) {
+    BYTE effective = static_cast<BYTE>(alpha & 0xFF);
+    SetWindowAlpha(window, 0, effective < MinimumAlpha ? MinimumAlpha : effective, LWA_ALPHA);
+}
+
 void ReleaseConfigurationMenu() {
     PluginInstance* p = ThePlugin;
-    if (p && p->menu && Host.DelMenu) Host.DelMenu(p->menu);
-    if (p) p->menu = nullptr;
+    if (!p) return;
+    ReleaseHostMenu(p->menu);
+    p->menu = nullptr;
 }
 
 // The shell menu with the plug-in's settings, offered on a Control-right-click.
+// A request from inside the loop of a menu still shown is ignored. Once
+// ShowMenu returns the instance may be gone: nothing of it is read after.
 void ShowConfigurationMenu() {
     PluginInstance* p = ThePlugin;
-    if (!p || !Host.MakeMenu) return;
+    if (!p || !Host.MakeMenu || HostMenuShowing()) return;
     ReleaseConfigurationMenu();
     p->menu = Host.MakeMenu("ovlet");
     HostMenu configuration = Host.MakeMenu("Configuration");
@@ -110,5 +123,5 @@ void ShowConfigurationMenu() {
     }
     Host.MakeSubmenu(p->menu, configuration, "Window");
     Host.MakeMenuItem(p->menu, "About ovlet...", "@ovletInternal About", false);
-    Host.ShowMenu(p->menu);
+    ShowHostMenu(p->menu);
 }

@@ -4,10 +4,13 @@
 
 #include <windows.h>
 
+// A paint that did not begin left the PAINTSTRUCT unset: it is not ended.
 class ScopedPaint {
   public:
     explicit ScopedPaint(HWND window) : window_(window) { dc_ = BeginPaint(window, &ps_); }
-    ~ScopedPaint() { EndPaint(window_, &ps_); }
+    ~ScopedPaint() {
+        if (dc_) EndPaint(window_, &ps_);
+    }
     ScopedPaint(const ScopedPaint&) = delete;
     ScopedPaint& operator=(const ScopedPaint&) = delete;
     HDC dc() const { return dc_; }

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "core/HostBinding.h"
+#include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
@@ -247,6 +248,7 @@ int CreatePluginWindows() {
     windowClass.hInstance = p->module;
     windowClass.lpszClassName = PluginClassName;
     if (!RegisterClassA(&windowClass)) {
+        ModalLoop loop;
         MessageBoxA(p->hostWindow, "Yo, Error registering window class", "zelk 1.0",
                     MB_ICONERROR | MB_TOPMOST);
         return 1;
@@ -257,8 +259,11 @@ int CreatePluginWindows() {
                                     WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, p->x, p->y,
                                     p->width, p->height, nullptr, nullptr, p->module, nullptr);
     if (!p->mainWindow) {
+        // The box has no owner, so the shell stays usable and may end the
+        // plug-in meanwhile; the class then went with the instance.
+        ModalLoop loop;
         MessageBoxA(nullptr, "Error creating window", "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
-        UnregisterClassA(PluginClassName, p->module);
+        if (!loop.InstanceEnded()) UnregisterClassA(PluginClassName, p->module);
         return 1;
     }
     const int fh = p->fontHeight;
@@ -280,7 +285,7 @@ int CreatePluginWindows() {
 
     if (p->transparencySupported && p->transparencyOn) {
         SetWindowLongA(p->mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
-        SetWindowAlpha(p->mainWindow, 0, static_cast<BYTE>(p->alpha), LWA_ALPHA);
+        ApplyWindowAlpha(p->mainWindow, p->alpha);
     }
 
     SubscribeWindow(p->editControl);

@@ -1,0 +1,32 @@
+// Our code on the stack under a modal loop: a message box, or the shell's
+// menu. The shell keeps running inside such a loop, and may reconfigure or
+// end the plug-in there, and unload its DLL right after endPlugin returns.
+#pragma once
+
+#include <windows.h>
+
+#include "core/HostInterface.h"
+
+// Held around every message box and menu of ours. It holds a reference to
+// our own module for the loop's length; when the instance was destroyed
+// meanwhile, that reference is kept for good, so the DLL stays loaded rather
+// than have the loop return into unloaded code.
+class ModalLoop {
+  public:
+    ModalLoop();
+    ~ModalLoop();
+    ModalLoop(const ModalLoop&) = delete;
+    ModalLoop& operator=(const ModalLoop&) = delete;
+    // The instance seen before the loop is gone: nothing of it may be read.
+    bool InstanceEnded() const;
+
+  private:
+    HMODULE module_;
+    unsigned destroyedBefore_;
+};
+
+// Shows a menu through the shell. While that call runs, ReleaseHostMenu of
+// the same menu only marks it; the release happens once the call returns.
+void ShowHostMenu(HostMenu menu);
+void ReleaseHostMenu(HostMenu menu);
+bool HostMenuShowing();
