@@ -228,20 +228,27 @@ TEST_F(PaintTest, ShippedStylesAreReadable) {
     }
 }
 
+// Frame widths beyond 0..100 are taken as 1, so the text keeps its place.
 TEST_F(PaintTest, BackgroundAndAddButton) {
-    ASSERT_TRUE(Start(SettingsText({})));
-    Shot main = Capture(ThePlugin->mainWindow);
-    EXPECT_EQ(main.at(1, 1), Colour);
-    EXPECT_EQ(main.at(main.width - 1, main.height - 1), Colour);
-    Shot button = Capture(ThePlugin->addButton);
-    EXPECT_EQ(button.at(0, 0), Colour);
-    EXPECT_GT(button.Count(Text), 15) << "\"Add Item\" drawn";
-    EXPECT_TRUE(button.AnyInColumns(button.width / 2 - 20, button.width / 2 + 20, Text));
-    RECT letters = button.Extent(Text);
-    EXPECT_LE(std::abs(letters.left - (button.width - 1 - letters.right)), 2) << "centred";
+    for (const char* widths : {"", "bevelWidth: 2147483647\nborderWidth: 0\n",
+                               "bevelWidth: -2147483648\nborderWidth: 0\n"}) {
+        SCOPED_TRACE(widths);
+        UseStyleText(std::string(widths) + FlatStyle);
+        ASSERT_TRUE(Start(SettingsText({})));
+        Shot main = Capture(ThePlugin->mainWindow);
+        EXPECT_EQ(main.at(1, 1), Colour);
+        EXPECT_EQ(main.at(main.width - 1, main.height - 1), Colour);
+        Shot button = Capture(ThePlugin->addButton);
+        EXPECT_EQ(button.at(0, 0), Colour);
+        EXPECT_GT(button.Count(Text), 15) << "\"Add Item\" drawn";
+        EXPECT_TRUE(button.AnyInColumns(button.width / 2 - 20, button.width / 2 + 20, Text));
+        RECT letters = button.Extent(Text);
+        EXPECT_LE(std::abs(letters.left - (button.width - 1 - letters.right)), 2) << "centred";
+        Stop();
+    }
 
     // A full list shows its button the ticked way.
-    Stop();
+    UseStyleText(FlatStyle);
     ASSERT_TRUE(Start(SettingsText(std::vector<std::pair<std::string, int>>(50, {"a", 0}))));
     Shot full = Capture(ThePlugin->addButton);
     EXPECT_EQ(full.at(0, 0), ColourTo);

@@ -175,16 +175,28 @@ TEST_F(Reliability, SettingsFileThatIsAFolder) {
 
 TEST_F(Reliability, HostileStyles) {
     const std::string font10k = "toolbar.font: " + std::string(10240, 'F') + "\n";
-    const char* styles[] = {
-        "toolbar: purple banana sideways\nbevelWidth: 3\nborderWidth: 2\n",
-        "toolbar: raised interlaced gradient diagonal bevel2\nbevelWidth: -4\nborderWidth: 100\n",
-        "toolbar.color: #zzzzzz\ntoolbar.colorTo: #12\nborderColor: red\n",
-        font10k.c_str(),
-        "",
+    // Frame widths outside 0..100 take the default 1: the paint's inset
+    // arithmetic must not overflow.
+    struct Case {
+        std::string style;
+        int bevelWidth, borderWidth;
+    } cases[] = {
+        {"toolbar: purple banana sideways\nbevelWidth: 3\nborderWidth: 2\n", 3, 2},
+        {"toolbar: raised interlaced gradient diagonal bevel2\nbevelWidth: -4\nborderWidth: 100\n",
+         1, 100},
+        {"toolbar: raised gradient\nbevelWidth: 2147483647\nborderWidth: 1\n", 1, 1},
+        {"toolbar: sunken\nbevelWidth: -2147483648\nborderWidth: -2147483648\n", 1, 1},
+        {"bevelWidth: 101\nborderWidth: 0\n", 1, 0},
+        {"toolbar.color: #zzzzzz\ntoolbar.colorTo: #12\nborderColor: red\n", 1, 1},
+        {font10k, 1, 1},
+        {"", 1, 1},
     };
-    for (const char* style : styles) {
-        UseStyleText(style);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.style.substr(0, 80));
+        UseStyleText(c.style);
         ASSERT_TRUE(Start(SettingsText({{"styled", 1}, {"plain", 0}})));
+        EXPECT_EQ(ThePlugin->bevelWidth, c.bevelWidth);
+        EXPECT_EQ(ThePlugin->borderWidth, c.borderWidth);
         RedrawWindow(ThePlugin->mainWindow, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
         HostReconfigure();

@@ -7,6 +7,16 @@
 #include "data/ItemList.h"
 #include "data/Text.h"
 
+namespace {
+
+// No frame is wider than 100 pixels; beyond that the paint's inset
+// arithmetic could overflow, so a width out of range takes the default 1.
+int FrameWidth(int width) {
+    return width >= 0 && width <= 100 ? width : 1;
+}
+
+} // namespace
+
 void PluginInstance::ReadStyle() {
     CopyText(stylePath, sizeof stylePath, Host.stylePath(nullptr));
     const char* path = stylePath;
@@ -21,8 +31,8 @@ void PluginInstance::ReadStyle() {
     styleRecord = static_cast<StyleRecord*>(calloc(1, sizeof(StyleRecord)));
     if (styleRecord) Host.ParseItem(buffer, styleRecord);
 
-    bevelWidth = Host.ReadInt(path, "bevelWidth:", 1);
-    borderWidth = Host.ReadInt(path, "borderWidth:", 1);
+    bevelWidth = FrameWidth(Host.ReadInt(path, "bevelWidth:", 1));
+    borderWidth = FrameWidth(Host.ReadInt(path, "borderWidth:", 1));
 
     CopyText(fontFace, sizeof fontFace, Host.ReadString(path, "toolbar.font:", ""));
     if (!fontFace[0])
