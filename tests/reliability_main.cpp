@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "CorvaneHost.h"
+#include "FaultReport.h"
 #include "Reliability.h"
 #include "TestSupport.h"
 #include "core/HostBinding.h"
@@ -93,6 +94,7 @@ void WriteReport(const char* path) {
 } // namespace reliability
 
 int main(int argc, char** argv) {
+    InstallFaultReport();
     if (argc > 1 && strcmp(argv[1], "--write-loop") == 0) return reliability::WriteLoop();
     testing::InitGoogleTest(&argc, argv);
     HostStart(GetModuleHandleA(nullptr));
