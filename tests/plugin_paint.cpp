@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "ui/Paint.h"
 
 using namespace test;
 
@@ -302,4 +303,31 @@ TEST_F(PaintTest, RepeatedLoadsLeaveNoGdiObjectBehind) {
         Stop();
     }
     EXPECT_LT(HighestFreshGdiSlot() - before, 50);
+}
+
+namespace {
+
+// Leaves the value in every pointer-sized slot of the stack below the
+// caller, where the next call's uninitialised locals will lie.
+__attribute__((noinline)) void PlantOnStack(HDC value) {
+    volatile HDC slots[1024];
+    for (volatile HDC& slot : slots)
+        slot = value;
+}
+
+} // namespace
+
+// A paint that cannot begin (the window is gone) must not end one: its
+// PAINTSTRUCT then holds whatever the stack held, here a DC still in use.
+TEST_F(PaintTest, APaintThatCannotBeginEndsNothing) {
+    ASSERT_TRUE(Start(SettingsText({})));
+    HWND gone = CreateWindowExA(0, "STATIC", nullptr, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr);
+    DestroyWindow(gone);
+    HDC held = GetDC(ThePlugin->mainWindow);
+    ASSERT_NE(GetPixel(held, 1, 1), CLR_INVALID);
+    PlantOnStack(held);
+    PaintBackground(gone);
+    EXPECT_NE(GetPixel(held, 1, 1), CLR_INVALID) << "the held DC was released by a stray EndPaint";
+    ReleaseDC(ThePlugin->mainWindow, held);
 }
