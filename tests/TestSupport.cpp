@@ -79,6 +79,11 @@ void PumpMessages(int milliseconds) {
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
 
+void PressControl(bool down) {
+    if (down) PumpMessages(100);
+    keybd_event(VK_CONTROL, 0, down ? 0 : KEYEVENTF_KEYUP, 0);
+}
+
 std::string SettingsText(const std::vector<std::pair<std::string, int>>& entries,
                          const std::string& extra) {
     std::string s = "zelk.position.x: 10\nzelk.position.y: 10\nzelk.width: 100\n"

@@ -29,6 +29,10 @@ void UseStyle(const char* name);
 
 void BindHost();
 void PumpMessages(int milliseconds = 0);
+// Injects a Control press or release. A focus change still on its way (a
+// window or box of an earlier step) would reset the key state to the
+// display's and undo an injected press, so pending messages go first.
+void PressControl(bool down);
 
 // zelk.rc with the standard first eight lines and the given entries.
 std::string SettingsText(const std::vector<std::pair<std::string, int>>& entries,

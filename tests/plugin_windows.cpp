@@ -718,11 +718,11 @@ TEST_F(WindowTest, ConfigurationMenu) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
     auto callsSince = [](size_t from) { return std::string(HostMenuCalls()).substr(from); };
     auto controlClick = [&](HWND window) {
-        keybd_event(VK_CONTROL, 0, 0, 0);
+        PressControl(true);
         LRESULT hit = SendMessageA(window, WM_NCHITTEST, 0, 0);
         if (hit == HTTRANSPARENT) window = P().mainWindow; // the click falls through
         SendMessageA(window, WM_NCRBUTTONUP, hit, 0);
-        keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+        PressControl(false);
         return hit;
     };
 
@@ -891,9 +891,9 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     const Trigger menu = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
         HostSetMenuHook([](void*) { InsideTheLoop(); }, nullptr);
-        keybd_event(VK_CONTROL, 0, 0, 0);
+        PressControl(true);
         SendMessageA(FindWindowA(PluginClassName, nullptr), WM_NCRBUTTONUP, HTCAPTION, 0);
-        keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+        PressControl(false);
         HostSetMenuHook(nullptr, nullptr);
     };
     struct Case {
