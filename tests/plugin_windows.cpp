@@ -844,20 +844,6 @@ void InsideTheLoop() {
     FreeLibrary(Shell.module);
 }
 
-BOOL CALLBACK CloseDialog(HWND window, LPARAM) {
-    char cls[16];
-    if (GetClassNameA(window, cls, sizeof cls) && strcmp(cls, "#32770") == 0)
-        PostMessageA(window, WM_CLOSE, 0, 0);
-    return TRUE;
-}
-
-// Runs inside a message box's loop: the shell's turn, then the box closes.
-void CALLBACK InsideTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    InsideTheLoop();
-    EnumThreadWindows(GetCurrentThreadId(), CloseDialog, 0);
-}
-
 // Makes the plug-in's main window fail to be created.
 LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
@@ -871,20 +857,16 @@ LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
 
 } // namespace
 
+// Each case loads its own copy, since a copy kept loaded stays for good.
 TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
-    const std::string folder = ProgramDirectory() + "unload\\", dll = folder + "zelk.dll";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA((ProgramDirectory() + "..\\zelk.dll").c_str(), dll.c_str(), FALSE) ||
-                GetModuleHandleA(dll.c_str()));
+    std::string folder, dll;
     using Trigger = std::function<void(BeginPluginFn)>;
     const Trigger aboutBox = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
-        SetTimer(nullptr, 0, 10, InsideTheBox);
         HostBroadcast("@ovletInternal About");
     };
     const Trigger failedStart = [](BeginPluginFn begin) {
         HHOOK hook = SetWindowsHookExA(WH_CBT, RefuseMainWindow, nullptr, GetCurrentThreadId());
-        SetTimer(nullptr, 0, 10, InsideTheBox);
         EXPECT_EQ(begin(Shell.module), 1);
         UnhookWindowsHookEx(hook);
     };
@@ -896,6 +878,14 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         PressControl(false);
         HostSetMenuHook(nullptr, nullptr);
     };
+    const Trigger warningBox = [&](BeginPluginFn begin) {
+        const std::string rc = folder + "zelk.rc"; // a folder: told at the start
+        DeleteFileA(rc.c_str());
+        CreateDirectoryA(rc.c_str(), nullptr);
+        ASSERT_EQ(begin(Shell.module), 0);
+        PumpMessages(); // the plug-in's own posted message opens the box
+        RemoveDirectoryA(rc.c_str());
+    };
     struct Case {
         const char* name;
         bool endInside;
@@ -905,9 +895,17 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         {"the About box", true, aboutBox},
         {"the box of a failed construction", true, failedStart},
         {"the configuration menu", true, menu},
+        {"the box telling an unreadable settings file", true, warningBox},
     };
+    WhileABoxIsOpen(InsideTheLoop);
+    int copy = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+        folder = ProgramDirectory() + "unload" + std::to_string(++copy) + "\\";
+        dll = folder + "zelk.dll";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        DeleteFileA((folder + "zelk.rc").c_str());
+        ASSERT_TRUE(CopyFileA((ProgramDirectory() + "..\\zelk.dll").c_str(), dll.c_str(), FALSE));
         Shell.module = LoadLibraryA(dll.c_str());
         ASSERT_NE(Shell.module, nullptr);
         Shell.end = reinterpret_cast<EndPluginFn>(
@@ -927,6 +925,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         }
         EXPECT_EQ(FindWindowA(PluginClassName, nullptr), nullptr);
     }
+    WhileABoxIsOpen(nullptr);
 }
 
 // One user action, one write: each change is saved at once, and what changes

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
 #include "data/Text.h"
 
@@ -40,6 +41,7 @@ void ComposeUnloadWarning(const PluginInstance& p, char* text, size_t size) {
 
 // No owner, so that neither the shell nor zelk is disabled while it is open.
 void ShowWarningBox(const char* text) {
+    ModalLoop loop;
     MessageBoxA(nullptr, text, "zelk 1.0", MB_ICONWARNING | MB_TOPMOST);
 }
 
