@@ -60,6 +60,9 @@ class PluginInstance {
     WNDPROC addButtonPreviousProc = nullptr;
     WNDPROC labelPreviousProc = nullptr;
     int x = 10, y = 10;
+    // Where the window last floated free in this session: it goes back
+    // there when it leaves the slit.
+    int floatingX = 10, floatingY = 10;
     int width = 100;
     int height = 30;
     bool alwaysOnTop = true;

@@ -77,6 +77,46 @@ void UnlinkItem(ListItem* item) {
     item->next = nullptr;
 }
 
+void LinkItemBefore(ListItem* item, ListItem* before) {
+    if (!item) return;
+    ListItem* previous = nullptr;
+    ListItem* at = ListHead;
+    while (at && at != before) {
+        previous = at;
+        at = at->next;
+    }
+    item->next = at; // null when `before` is not in the list: the end
+    if (previous) {
+        previous->next = item;
+    } else {
+        ListHead = item;
+    }
+    if (!at) ListTail = item;
+}
+
+ListItem* ItemAt(int index) {
+    ListItem* item = ListHead;
+    for (int i = 0; item && i < index; ++i)
+        item = item->next;
+    return index < 0 ? nullptr : item;
+}
+
+int IndexOfItem(const ListItem* item) {
+    int index = 0;
+    for (const ListItem* at = ListHead; at; at = at->next, ++index)
+        if (at == item) return index;
+    return -1;
+}
+
+ListItem* InsertItemAt(int index, const char* text, int done) {
+    ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
+    if (!item) return nullptr;
+    CopyText(item->text, sizeof item->text, text);
+    item->done = done;
+    LinkItemBefore(item, ItemAt(index));
+    return item;
+}
+
 void ReleaseItem(ListItem* item) {
     free(item);
 }

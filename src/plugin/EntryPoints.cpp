@@ -45,7 +45,9 @@ int __cdecl beginPlugin(HINSTANCE module) {
 int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
     if (ThePlugin) return 1;
     SlitWindow = slit;
-    return beginPlugin(module);
+    int result = beginPlugin(module);
+    if (result != 0) SlitWindow = nullptr;
+    return result;
 }
 
 // A last save that fails is told before the end returns, unless a box in
@@ -62,6 +64,9 @@ void __cdecl endPlugin() {
     PluginInstance::Destroy(ThePlugin);
     ThePlugin = nullptr;
     if (SlitWindow) SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+    // The slit was given for this start only: a later start without one
+    // must not dock into it, nor offer it.
+    SlitWindow = nullptr;
     if (warning[0]) ShowWarningBox(warning);
 }
 

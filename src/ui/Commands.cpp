@@ -3,7 +3,10 @@
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
+#include "data/DeletionMemory.h"
 #include "data/Text.h"
+#include "ui/Docking.h"
+#include "ui/PluginWindows.h"
 
 namespace {
 
@@ -39,12 +42,25 @@ void ShowAbout(PluginInstance& p) {
     MessageBoxA(p.hostWindow, "zelk 1.0", "About ovlet", MB_ICONINFORMATION);
 }
 
+// The width after "Width": exactly one whole number from 30 to 4000 and
+// nothing after it, else 0. No sign, no fraction; digits past the fifth
+// already make it too large, so nothing overflows.
+int WidthOf(const char* number, const char* rest) {
+    if (!number[0] || rest[0]) return 0;
+    int value = 0;
+    for (int i = 0; number[i]; ++i) {
+        if (number[i] < '0' || number[i] > '9' || i >= 5) return 0;
+        value = value * 10 + (number[i] - '0');
+    }
+    return value >= MinWindowWidth && value <= MaxWindowWidth ? value : 0;
+}
+
 void RunInternalCommand(PluginInstance& p, const char* text) {
-    static char first[CommandSize], second[CommandSize], remainder[CommandSize];
-    first[0] = second[0] = remainder[0] = '\0';
-    char* tokens[2] = {first, second};
-    Host.CorvaneTokenize(text, tokens, 2, remainder);
-    second[CommandSize - 1] = '\0';
+    static char first[CommandSize], second[CommandSize], third[CommandSize], remainder[CommandSize];
+    first[0] = second[0] = third[0] = remainder[0] = '\0';
+    char* tokens[3] = {first, second, third};
+    Host.CorvaneTokenize(text, tokens, 3, remainder);
+    second[CommandSize - 1] = third[CommandSize - 1] = remainder[CommandSize - 1] = '\0';
     if (EqualsIgnoringCase(second, "AlwaysOnTop")) {
         ToggleAlwaysOnTop(p);
     } else if (EqualsIgnoringCase(second, "SnapWindowToEdge")) {
@@ -53,6 +69,14 @@ void RunInternalCommand(PluginInstance& p, const char* text) {
         ToggleTransparency(p);
     } else if (EqualsIgnoringCase(second, "About")) {
         ShowAbout(p);
+    } else if (EqualsIgnoringCase(second, "UndoDelete")) {
+        UndoDelete();
+    } else if (EqualsIgnoringCase(second, "RemoveTicked")) {
+        RemoveTickedEntries();
+    } else if (EqualsIgnoringCase(second, "InSlit")) {
+        ToggleDocking();
+    } else if (EqualsIgnoringCase(second, "Width")) {
+        if (int width = WidthOf(third, remainder)) SetWindowWidth(width);
     }
 }
 
@@ -121,7 +145,22 @@ void ShowConfigurationMenu() {
         Host.MakeMenuItem(configuration, "Transparency", "@ovletInternal Transparency",
                           p->transparencyOn);
     }
+    if (SlitOffered())
+        Host.MakeMenuItem(configuration, "Dock In Slit", "@ovletInternal InSlit", InSlit);
+    HostMenu widths = Host.MakeMenu("Width");
+    static const int offered[] = {100, 150, 200, 300};
+    for (int width : offered) {
+        char label[8], command[32];
+        FormatText(label, sizeof label, "%d", width);
+        FormatText(command, sizeof command, "@ovletInternal Width %d", width);
+        Host.MakeMenuItem(widths, label, command, p->width == width);
+    }
+    Host.MakeSubmenu(configuration, widths, "Width");
     Host.MakeSubmenu(p->menu, configuration, "Window");
+    if (LatestDeletion())
+        Host.MakeMenuItem(p->menu, "Undo Delete", "@ovletInternal UndoDelete", false);
+    if (AnyEntryTicked())
+        Host.MakeMenuItem(p->menu, "Remove Ticked Entries", "@ovletInternal RemoveTicked", false);
     Host.MakeMenuItem(p->menu, "About ovlet...", "@ovletInternal About", false);
     ShowHostMenu(p->menu);
 }

@@ -6,6 +6,7 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "ui/GdiGuards.h"
+#include "ui/ReorderDrag.h"
 
 namespace {
 
@@ -122,6 +123,18 @@ void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry) {
     if (entry && entry->done) DrawTick(dc, rect, p->textColour);
 }
 
+void DrawInsertionMark(HDC dc, RECT rect, bool atTop) {
+    const PluginInstance* p = ThePlugin;
+    if (!p) return;
+    if (atTop) {
+        rect.bottom = rect.top + 2;
+    } else {
+        rect.top = rect.bottom - 2;
+    }
+    ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(p->textColour));
+    if (brush.get()) FillRect(dc, &rect, brush.get());
+}
+
 // Measured the way DrawCaptioned draws: same font, same inset.
 bool IsCaptionCut(HWND window, const char* text) {
     const PluginInstance* p = ThePlugin;
@@ -146,10 +159,13 @@ void PaintBackground(HWND window) {
 void PaintItemLabel(HWND label) {
     PaintOffScreen(
         label,
-        [](HDC dc, RECT rect, const void* entry) {
-            DrawItemLabel(dc, rect, static_cast<const ListItem*>(entry));
+        [](HDC dc, RECT rect, const void* context) {
+            HWND window = static_cast<HWND>(const_cast<void*>(context));
+            DrawItemLabel(dc, rect, FindItem(window));
+            MarkEdge edge = InsertionMarkOn(window);
+            if (edge != MarkEdge::none) DrawInsertionMark(dc, rect, edge == MarkEdge::top);
         },
-        FindItem(label));
+        label);
 }
 
 void PaintDoneBox(HWND box) {

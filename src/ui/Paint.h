@@ -16,6 +16,9 @@ void DrawBackground(HDC dc, RECT rect);
 void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry);
 void DrawAddButton(HDC dc, RECT rect);
 void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry);
+// The insertion mark of a drag: a line two pixels high in the open-text
+// colour along the top (or, after the last row, the bottom) of a label.
+void DrawInsertionMark(HDC dc, RECT rect, bool atTop);
 
 // How every caption is laid out: one line, centred, "&" drawn as written,
 // and an ellipsis at the end of a text too long for its place.

@@ -6,11 +6,13 @@
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
+#include "data/DeletionMemory.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
 #include "ui/ChildWindows.h"
 #include "ui/Commands.h"
 #include "ui/Paint.h"
+#include "ui/ReorderDrag.h"
 #include "ui/RowLayout.h"
 #include "ui/SaveWarning.h"
 #include "ui/ToolTips.h"
@@ -115,6 +117,16 @@ void OnMainChar(HWND window, WPARAM key) {
     if (key != VK_RETURN) return;
     CommitEdit();
     InvalidateRgn(window, nullptr, FALSE);
+}
+
+// Keys reach here in whichever of zelk's own windows has the keyboard (the
+// editor has its own). Escape ends a drag; Control+Z undoes a deletion.
+void OnKeyDown(WPARAM key) {
+    if (key == VK_ESCAPE) {
+        CancelReorder();
+    } else if (key == 'Z' && (GetKeyState(VK_CONTROL) & 0x8000)) {
+        UndoDelete();
+    }
 }
 
 // The edit control's font follows the style's face. Nothing else moves on
@@ -321,6 +333,7 @@ void DestroyPluginWindows() {
     p->mainWindow = p->editControl = p->addButton = nullptr;
     for (ListItem* item = ListHead; item;) {
         ListItem* next = item->next;
+        EndReorderOn(item->label);
         UnsubscribeAndDestroy(item->doneBox);
         UnsubscribeAndDestroy(item->label);
         ReleaseItem(item);
@@ -329,6 +342,7 @@ void DestroyPluginWindows() {
     ItemCount = 0;
     ListHead = ListTail = nullptr;
     EditingLabel = nullptr;
+    ForgetDeletions(); // an undo is for the session that deleted
     UnregisterClassA(PluginClassName, p->module);
 }
 
@@ -363,16 +377,83 @@ void AddItem() {
 
 // The row's two windows go and the rows below it move up into its place.
 // Called from the entry's own label: nothing may touch that window after.
+// The entry, its tick and its place are remembered for Undo Delete.
 void DeleteItem(HWND window) {
     PluginInstance* p = ThePlugin;
     ListItem* item = FindItem(window);
     if (!p || !item) return;
     CommitOpenEdit();
+    RememberDeleted(BeginDeletion(), IndexOfItem(item), *item);
     UnlinkItem(item);
     DestroyRow(item);
     ReleaseItem(item);
     --ItemCount;
     LayOutRows();
+    p->Save();
+}
+
+// Every ticked entry goes in one step and one save, remembered as one
+// deletion so that one Undo Delete brings the whole set back.
+void RemoveTickedEntries() {
+    PluginInstance* p = ThePlugin;
+    if (!p || !AnyEntryTicked()) return;
+    CommitOpenEdit();
+    Deletion& deletion = BeginDeletion();
+    int index = 0;
+    for (ListItem* item = ListHead; item; ++index) {
+        ListItem* next = item->next;
+        if (item->done) {
+            RememberDeleted(deletion, index, *item);
+            UnlinkItem(item);
+            DestroyRow(item);
+            ReleaseItem(item);
+            --ItemCount;
+        }
+        item = next;
+    }
+    LayOutRows();
+    p->Save();
+}
+
+// The newest deletion comes back: each entry at the place it had, or at the
+// end of a list now shorter, with its tick. One that would take the list
+// past 50 entries is refused with a warning sound and stays to be undone.
+void UndoDelete() {
+    PluginInstance* p = ThePlugin;
+    const Deletion* deletion = LatestDeletion();
+    if (!p || !deletion) return;
+    if (ItemCount + deletion->count > MaxItems) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    CommitOpenEdit();
+    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + deletion->count));
+    for (int i = 0; i < deletion->count; ++i) {
+        const DeletedEntry& entry = deletion->entries[i];
+        ListItem* item = InsertItemAt(entry.index, entry.text, entry.done);
+        if (!item) break; // out of memory: what came back is kept and saved
+        ++ItemCount;
+        CreateRow(item, CountRows());
+    }
+    ForgetLatestDeletion();
+    LayOutRows();
+    p->Save();
+}
+
+bool AnyEntryTicked() {
+    for (const ListItem* item = ListHead; item; item = item->next)
+        if (item->done) return true;
+    return false;
+}
+
+// The window, its rows and the Add Item button take the new width at once;
+// every caption is drawn again, centred for it. The same width writes nothing.
+void SetWindowWidth(int width) {
+    PluginInstance* p = ThePlugin;
+    if (!p || width < MinWindowWidth || width > MaxWindowWidth || width == p->width) return;
+    p->width = width;
+    LayOutRows();
+    RedrawWindow(p->mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     p->Save();
 }
 
@@ -461,6 +542,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CHAR:
         OnMainChar(window, wParam);
         return 0;
+    case WM_KEYDOWN:
+        OnKeyDown(wParam);
+        return 0;
     case WM_LBUTTONUP:
         CommitEdit();
         return 0;
@@ -510,6 +594,18 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_PAINT:
         PaintItemLabel(window);
+        return 0;
+    case WM_LBUTTONDOWN:
+        if (ReorderOnButtonDown(window, lParam)) return 0;
+        break;
+    case WM_MOUSEMOVE:
+        if (ReorderOnMouseMove(window, lParam)) return 0;
+        break;
+    case WM_LBUTTONUP:
+        if (ReorderOnButtonUp(window, lParam)) return 0;
+        break;
+    case WM_CAPTURECHANGED:
+        ReorderOnCaptureLost(window);
         return 0;
     case WM_LBUTTONDBLCLK:
         BeginEdit(window);

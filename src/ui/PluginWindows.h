@@ -8,6 +8,11 @@ int CreatePluginWindows();
 void DestroyPluginWindows();
 void AddItem();
 void DeleteItem(HWND window);
+void RemoveTickedEntries();
+void UndoDelete();
+bool AnyEntryTicked();
+// A width outside 30 to 4000 changes nothing.
+void SetWindowWidth(int width);
 void BeginEdit(HWND label);
 bool StoreEdit();
 void CommitEdit();

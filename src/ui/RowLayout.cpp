@@ -5,6 +5,7 @@
 #include "data/ItemList.h"
 #include "ui/ChildWindows.h"
 #include "ui/PluginWindows.h"
+#include "ui/ReorderDrag.h"
 #include "ui/ToolTips.h"
 
 bool PlacingWindow = false;
@@ -105,6 +106,7 @@ bool CreateRow(ListItem* item, int row) {
 
 void DestroyRow(ListItem* item) {
     if (EditingLabel && EditingLabel == item->label) EditingLabel = nullptr;
+    EndReorderOn(item->label);
     RemoveToolTip(item->label);
     UnsubscribeAndDestroy(item->doneBox);
     UnsubscribeAndDestroy(item->label);
@@ -120,7 +122,7 @@ void LayOutRows() {
     if (!p || !p->mainWindow) return;
     const int rows = CountRows();
     FitWindowToRows(*p, rows);
-    HDWP batch = BeginDeferWindowPos(2 * rows + 1);
+    HDWP batch = BeginDeferWindowPos(2 * rows + 2);
     int row = 0;
     for (ListItem* item = ListHead; item; item = item->next) {
         if (!item->label) continue;
@@ -130,6 +132,9 @@ void LayOutRows() {
         ++row;
     }
     batch = Place(batch, p->addButton, 5, LabelTop(rows) + 4, p->width - 10, RowHeight());
+    // An open editor stays over its label, at the label's width.
+    if (const ListItem* editing = FindItem(EditingLabel))
+        batch = Place(batch, p->editControl, 20, editing->labelTop, p->width - 25, RowHeight());
     if (batch) EndDeferWindowPos(batch);
     const bool full = ItemCount >= MaxItems;
     if (full != ButtonShowsFullList) InvalidateRect(p->addButton, nullptr, FALSE);

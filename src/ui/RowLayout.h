@@ -22,7 +22,7 @@ int CountRows();
 bool CreateRow(ListItem* item, int row);
 // Unsubscribes and destroys the row's windows; the entry stays.
 void DestroyRow(ListItem* item);
-// Puts every row, the Add Item button and the window's height where a fresh
+// Puts every row, the Add Item button, an open editor and the window's size where a fresh
 // start would: the windows that move go in one deferred batch, and the
 // window repaints its background when its height changes. Docked, the slit
 // is told to lay itself out again after a change of size.

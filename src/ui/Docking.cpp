@@ -1,0 +1,53 @@
+#include "ui/Docking.h"
+
+#include "core/HostBinding.h"
+#include "core/PluginInstance.h"
+#include "ui/RowLayout.h"
+
+namespace {
+
+// The slit takes the window as at start: it makes it its child and lays
+// itself out. The floating place is kept for the way back, since the slit
+// moves the window and its place then tells where it sits in the slit.
+void Dock(PluginInstance& p) {
+    p.floatingX = p.x;
+    p.floatingY = p.y;
+    InSlit = true;
+    SendMessageA(SlitWindow, SLITMSG_ADD, 0, reinterpret_cast<LPARAM>(p.mainWindow));
+    SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+}
+
+// The slit has no message to let a window go: the window becomes a popup
+// of the desktop again (the parent changes first, then the style), the slit
+// lays out what it still holds, and the window goes back to where it last
+// floated in this session.
+void FloatFree(PluginInstance& p) {
+    InSlit = false;
+    SetParent(p.mainWindow, nullptr);
+    LONG style = GetWindowLongA(p.mainWindow, GWL_STYLE);
+    SetWindowLongA(p.mainWindow, GWL_STYLE, (style & ~WS_CHILD) | WS_POPUP);
+    SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+    p.x = p.floatingX;
+    p.y = p.floatingY;
+    LayOutRows();
+    SetWindowPos(p.mainWindow, p.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    InvalidateRect(p.mainWindow, nullptr, TRUE);
+}
+
+} // namespace
+
+bool SlitOffered() {
+    return SlitWindow && IsWindow(SlitWindow);
+}
+
+void ToggleDocking() {
+    PluginInstance* p = ThePlugin;
+    if (!p || !p->mainWindow || !SlitOffered()) return;
+    if (InSlit) {
+        FloatFree(*p);
+    } else {
+        Dock(*p);
+    }
+    p->Save();
+}

@@ -1,0 +1,172 @@
+#include "ui/ReorderDrag.h"
+
+#include "core/PluginInstance.h"
+#include "data/ItemList.h"
+#include "ui/PluginWindows.h"
+#include "ui/RowLayout.h"
+
+namespace {
+
+enum class Stage { idle, pressed, dragging };
+
+// One drag at a time: the pointer has one button 1.
+Stage CurrentStage = Stage::idle;
+HWND PressedLabel = nullptr;
+POINT PressedAt = {}; // on the screen
+// The boundary the entry would land on: 0 above the first row, n below the
+// last; -1 where dropping would change nothing, so no mark shows.
+int MarkSlot = -1;
+// An open edit stored when the drag began: saved with the drop, or alone
+// when the drag ends without one.
+bool EditStored = false;
+
+// The entry with windows at `row`, or null past the last row.
+ListItem* RowItem(int row) {
+    for (ListItem* item = ListHead; item; item = item->next) {
+        if (!item->label) continue;
+        if (row-- == 0) return item;
+    }
+    return nullptr;
+}
+
+int RowOf(HWND label) {
+    int row = 0;
+    for (const ListItem* item = ListHead; item; item = item->next) {
+        if (item->label == label) return row;
+        if (item->label) ++row;
+    }
+    return -1;
+}
+
+POINT OnScreen(HWND window, LPARAM position) {
+    POINT at = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    ClientToScreen(window, &at);
+    return at;
+}
+
+// The boundary between rows nearest the pointer, from 0 to the row count;
+// -1 when it is either edge of the dragged row itself.
+int SlotAt(POINT screen) {
+    PluginInstance* p = ThePlugin;
+    if (!p) return -1;
+    ScreenToClient(p->mainWindow, &screen);
+    const int rows = CountRows();
+    int offset = screen.y - LabelTop(0) + RowHeight() / 2;
+    int slot = offset < 0 ? 0 : offset / RowHeight();
+    if (slot > rows) slot = rows;
+    const int dragged = RowOf(PressedLabel);
+    return dragged < 0 || slot == dragged || slot == dragged + 1 ? -1 : slot;
+}
+
+// The label the mark for `slot` is drawn on: the top of the row below the
+// boundary, or the bottom of the last row.
+HWND MarkLabel(int slot) {
+    if (slot < 0) return nullptr;
+    if (ListItem* below = RowItem(slot)) return below->label;
+    ListItem* last = slot > 0 ? RowItem(slot - 1) : nullptr;
+    return last ? last->label : nullptr;
+}
+
+void ShowMarkAt(int slot) {
+    if (slot == MarkSlot) return;
+    if (HWND old = MarkLabel(MarkSlot)) InvalidateRect(old, nullptr, FALSE);
+    MarkSlot = slot;
+    if (HWND now = MarkLabel(MarkSlot)) InvalidateRect(now, nullptr, FALSE);
+}
+
+// Every way a press or a drag ends comes here; the capture is let go last,
+// when nothing is left for the loss of capture to undo.
+void EndReorder(bool saveStoredEdit) {
+    const bool release = GetCapture() == PressedLabel;
+    const bool save = saveStoredEdit && EditStored;
+    ShowMarkAt(-1);
+    CurrentStage = Stage::idle;
+    PressedLabel = nullptr;
+    EditStored = false;
+    if (release) ReleaseCapture();
+    if (save && ThePlugin) ThePlugin->Save();
+}
+
+// The entry moves in the list to the boundary `slot` and every row moves
+// to its place in one batch.
+void MoveEntry(ListItem* item, int slot) {
+    ListItem* before = RowItem(slot); // taken before the entry leaves its place
+    UnlinkItem(item);
+    LinkItemBefore(item, before);
+    LayOutRows();
+}
+
+} // namespace
+
+// The pointer is held from the press on, so a move that leaves the label
+// before it passes the drag distance is still seen.
+bool ReorderOnButtonDown(HWND label, LPARAM position) {
+    if (CurrentStage != Stage::idle) EndReorder(true);
+    if (!FindItem(label)) return false;
+    CurrentStage = Stage::pressed;
+    PressedLabel = label;
+    PressedAt = OnScreen(label, position);
+    SetCapture(label);
+    return true;
+}
+
+// An open edit is stored as the drag begins, as a click elsewhere stores it;
+// the editor would otherwise stay over a row that is about to move.
+bool ReorderOnMouseMove(HWND label, LPARAM position) {
+    if (CurrentStage == Stage::idle || label != PressedLabel) return false;
+    POINT at = OnScreen(label, position);
+    if (CurrentStage == Stage::pressed) {
+        const int distance = at.y > PressedAt.y ? at.y - PressedAt.y : PressedAt.y - at.y;
+        if (distance <= GetSystemMetrics(SM_CYDRAG)) return true;
+        CurrentStage = Stage::dragging;
+        EditStored = EditingLabel && StoreEdit();
+    }
+    ShowMarkAt(SlotAt(at));
+    return true;
+}
+
+// A release without a drag is a click, handled as before; a drag drops the
+// entry at the mark and saves once, a release at its own place saves only
+// an edit it stored.
+bool ReorderOnButtonUp(HWND label, LPARAM position) {
+    if (CurrentStage == Stage::idle || label != PressedLabel) return false;
+    if (CurrentStage == Stage::pressed) {
+        EndReorder(false);
+        return false;
+    }
+    const int slot = SlotAt(OnScreen(label, position));
+    ListItem* item = FindItem(label);
+    if (slot < 0 || !item) {
+        EndReorder(true);
+        return true;
+    }
+    EditStored = false;
+    EndReorder(false);
+    MoveEntry(item, slot);
+    if (ThePlugin) ThePlugin->Save();
+    return true;
+}
+
+void ReorderOnCaptureLost(HWND label) {
+    if (CurrentStage != Stage::idle && label == PressedLabel) EndReorder(true);
+}
+
+bool CancelReorder() {
+    if (CurrentStage != Stage::dragging) return false;
+    EndReorder(true);
+    return true;
+}
+
+bool Reordering() {
+    return CurrentStage == Stage::dragging;
+}
+
+void EndReorderOn(HWND label) {
+    if (CurrentStage != Stage::idle && label && label == PressedLabel) EndReorder(false);
+}
+
+MarkEdge InsertionMarkOn(HWND label) {
+    if (CurrentStage != Stage::dragging || !label || label != MarkLabel(MarkSlot))
+        return MarkEdge::none;
+    return RowItem(MarkSlot) ? MarkEdge::top : MarkEdge::bottom;
+}
