@@ -14,6 +14,7 @@
 #include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
+#include "data/DeletionMemory.h"
 #include "data/ItemList.h"
 #include "ui/Commands.h"
 #include "ui/PluginWindows.h"
@@ -46,6 +47,17 @@ class WindowTest : public testing::Test {
     void Broadcast(const char* text) {
         HostBroadcast(text);
         PumpMessages();
+    }
+    // A key pressed in `window` with Control held as far as the thread's
+    // key state tells.
+    void KeyWithControl(HWND window, WPARAM key) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        SetKeyboardState(keys);
+        SendMessageA(window, WM_KEYDOWN, key, 0);
+        keys[VK_CONTROL] = 0;
+        SetKeyboardState(keys);
     }
     // Every window where a fresh start with n entries puts it.
     void ExpectFreshLayout(int n) {
@@ -181,6 +193,251 @@ TEST_F(WindowTest, AddDeleteAndTick) {
     EXPECT_FALSE(IsWindow(deleted));
     EXPECT_EQ(P().mainWindow, main);
     ExpectFreshLayout(3);
+}
+
+// Deletions are remembered, newest first, up to ten: an undo puts the
+// entries back at their places with their ticks, Remove Ticked Entries is
+// one deletion, and Control+Z anywhere in zelk but the editor undoes too.
+TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}, {"e", 0}})));
+    auto del = [&](int i) {
+        return [&, i] { SendMessageA(Entry(i)->label, WM_RBUTTONDBLCLK, 0, 0); };
+    };
+    auto command = [&](const char* text) { return [&, text] { Broadcast(text); }; };
+    auto undo = command("@ovletInternal undodelete");
+    struct Step {
+        const char* what;
+        std::function<void()> action;
+        Entries after;
+    } steps[] = {
+        {"delete c", del(2), {{"a", 0}, {"b", 1}, {"d", 7}, {"e", 0}}},
+        {"delete a", del(0), {{"b", 1}, {"d", 7}, {"e", 0}}},
+        {"remove ticked", command("@ovletInternal RemoveTicked"), {{"e", 0}}},
+        {"remove ticked with none ticked", command("@ovletInternal removeticked"), {{"e", 0}}},
+        {"undo brings the whole set back", undo, {{"b", 1}, {"d", 7}, {"e", 0}}},
+        {"Control+Z in the window",
+         [&] { KeyWithControl(P().mainWindow, 'Z'); },
+         {{"a", 0}, {"b", 1}, {"d", 7}, {"e", 0}}},
+        {"Z without Control",
+         [&] { SendMessageA(P().mainWindow, WM_KEYDOWN, 'Z', 0); },
+         {{"a", 0}, {"b", 1}, {"d", 7}, {"e", 0}}},
+        {"Control+Z on a label",
+         [&] { KeyWithControl(Entry(0)->label, 'Z'); },
+         {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}, {"e", 0}}},
+        {"nothing left to undo", undo, {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}, {"e", 0}}},
+        {"delete e", del(4), {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}}},
+    };
+    for (const Step& step : steps) {
+        step.action();
+        PumpMessages();
+        EXPECT_EQ(ListedEntries(), step.after) << step.what;
+        EXPECT_EQ(File(), SettingsText(step.after)) << step.what;
+        EXPECT_EQ(ItemCount, static_cast<int>(step.after.size())) << step.what;
+        ExpectFreshLayout(static_cast<int>(step.after.size()));
+    }
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    KeyWithControl(P().editControl, 'Z');
+    SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
+    EXPECT_EQ(CountListedItems(), 4) << "Control+Z in the editor is the editor's own";
+    Stop();
+
+    // Ten deletions are held; the eleventh forgets the oldest.
+    Entries twelve;
+    for (int i = 0; i < 12; ++i)
+        twelve.push_back({"n" + std::to_string(i), i % 2});
+    ASSERT_TRUE(Start(SettingsText(twelve)));
+    for (int i = 0; i < 12; ++i)
+        SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
+    EXPECT_EQ(DeletionsHeld(), 10);
+    for (int i = 0; i < 11; ++i)
+        Broadcast("@ovletInternal UndoDelete");
+    EXPECT_EQ(ListedEntries(), Entries(twelve.begin() + 2, twelve.end()));
+    EXPECT_EQ(File(), SettingsText(Entries(twelve.begin() + 2, twelve.end())));
+    Stop();
+    EXPECT_EQ(DeletionsHeld(), 0) << "the session's deletions end with it";
+
+    // An undo that would take the list past 50 is refused and stays to be done.
+    Entries full(48, {"x", 0});
+    full.push_back({"t1", 1});
+    full.push_back({"t2", 1});
+    ASSERT_TRUE(Start(SettingsText(full)));
+    Broadcast("@ovletInternal RemoveTicked");
+    for (int i = 0; i < 2; ++i)
+        SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    const std::string before = File();
+    Broadcast("@ovletInternal UndoDelete");
+    EXPECT_EQ(ItemCount, 50);
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(DeletionsHeld(), 1);
+    SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
+    Broadcast("@ovletInternal UndoDelete"); // the single deletion fits
+    Broadcast("@ovletInternal UndoDelete"); // the pair still does not
+    EXPECT_EQ(ItemCount, 50);
+    EXPECT_EQ(DeletionsHeld(), 1);
+}
+
+// A press on a label and a move up or down past the drag distance drags the
+// entry, with the pointer held; the release drops it at the boundary
+// nearest the pointer. Every other ending moves nothing and lets the
+// pointer go.
+TEST_F(WindowTest, ReorderByDragging) {
+    const Entries start = {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 0}};
+    const int drag = GetSystemMetrics(SM_CYDRAG);
+    // Entry i's label, pressed at its middle; y in the main window's client area.
+    auto at = [&](int i, int y) { return MAKELPARAM(30, static_cast<WORD>(y - (15 * i + 8))); };
+    auto press = [&](int i) {
+        SendMessageA(Entry(i)->label, WM_LBUTTONDOWN, MK_LBUTTON, at(i, 15 * i + 15));
+    };
+    auto moveTo = [&](int i, int y) {
+        SendMessageA(Entry(i)->label, WM_MOUSEMOVE, MK_LBUTTON, at(i, y));
+    };
+    auto release = [&](int i, int y) { SendMessageA(Entry(i)->label, WM_LBUTTONUP, 0, at(i, y)); };
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    struct Case {
+        const char* what;
+        std::function<void()> action;
+        Entries after;
+    } cases[] = {
+        {"entry 3 above entry 1",
+         [&] {
+             press(2);
+             moveTo(2, 20);
+             moveTo(2, 2);
+             release(2, 2);
+         },
+         {{"c", 0}, {"a", 0}, {"b", 1}, {"d", 0}}},
+        {"entry 1 below the last, released far below the window",
+         [&] {
+             press(0);
+             moveTo(0, 40);
+             release(0, 900);
+         },
+         {{"b", 1}, {"c", 0}, {"d", 0}, {"a", 0}}},
+        {"entry 4 between entries 2 and 3",
+         [&] {
+             press(3);
+             moveTo(3, 40);
+             release(3, 37);
+         },
+         {{"a", 0}, {"b", 1}, {"d", 0}, {"c", 0}}},
+        {"released where it started",
+         [&] {
+             press(1);
+             moveTo(1, 50);
+             moveTo(1, 24);
+             release(1, 24);
+         },
+         start},
+        {"released at its own lower edge",
+         [&] {
+             press(1);
+             moveTo(1, 50);
+             release(1, 37);
+         },
+         start},
+        {"Escape",
+         [&] {
+             press(1);
+             moveTo(1, 60);
+             SendMessageA(P().mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+             release(1, 60);
+         },
+         start},
+        {"the pointer taken by another window",
+         [&] {
+             press(0);
+             moveTo(0, 50);
+             SetCapture(other);
+             ReleaseCapture();
+             release(0, 50);
+         },
+         start},
+        {"a move within the drag distance is a click",
+         [&] {
+             press(0);
+             moveTo(0, 15 + drag);
+             release(0, 15 + drag);
+         },
+         start},
+    };
+    for (const Case& c : cases) {
+        Stop();
+        ASSERT_TRUE(Start(SettingsText(start)));
+        c.action();
+        PumpMessages();
+        EXPECT_EQ(GetCapture(), nullptr) << c.what;
+        EXPECT_EQ(ListedEntries(), c.after) << c.what;
+        EXPECT_EQ(File(), SettingsText(c.after)) << c.what;
+        ExpectFreshLayout(4);
+    }
+    DestroyWindow(other);
+
+    // While dragging the pointer is held and the mark shows at the landing
+    // place, in the open-text colour; a double-click still edits.
+    press(3);
+    EXPECT_EQ(GetCapture(), Entry(3)->label);
+    moveTo(3, 22);
+    EXPECT_EQ(GetCapture(), Entry(3)->label);
+    EXPECT_EQ(PixelOf(Entry(1)->label, 5, 0), P().textColour) << "the mark above entry 2";
+    EXPECT_NE(PixelOf(Entry(1)->label, 5, 7), P().textColour);
+    SendMessageA(P().mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_NE(PixelOf(Entry(1)->label, 5, 0), P().textColour) << "the mark goes with the drag";
+    press(1);
+    release(1, 23);
+    SendMessageA(Entry(1)->label, WM_LBUTTONDBLCLK, MK_LBUTTON, at(1, 23));
+    EXPECT_TRUE(IsWindowVisible(P().editControl));
+    // A drag stores the open edit and saves it with the drop.
+    SetWindowTextA(P().editControl, "edited");
+    int saves = SettingsFileReplacements();
+    press(0);
+    moveTo(0, 70);
+    release(0, 70);
+    EXPECT_EQ(SettingsFileReplacements() - saves, 1);
+    EXPECT_EQ(ListedEntries(), (Entries{{"edited", 1}, {"c", 0}, {"d", 0}, {"a", 0}}));
+}
+
+// "Width N" takes exactly one whole number from 30 to 4000; the window, its
+// rows, the button and an open editor take it at once, and it is saved.
+TEST_F(WindowTest, WidthCommand) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    SendMessageA(Entry(1)->label, WM_LBUTTONDBLCLK, 0, 0);
+    const std::string tail(4000, '7');
+    struct Case {
+        std::string command;
+        int width; // 0: nothing changes
+    } cases[] = {
+        {"@ovletInternal Width 200", 200},   {"@ovletInternal width   30", 30},
+        {"@ovletInternal WIDTH 4000", 4000}, {"@ovletInternal Width 0150", 150},
+        {"@ovletInternal Width", 0},         {"@ovletInternal Width 29", 0},
+        {"@ovletInternal Width 4001", 0},    {"@ovletInternal Width -100", 0},
+        {"@ovletInternal Width +100", 0},    {"@ovletInternal Width 100.0", 0},
+        {"@ovletInternal Width 1e2", 0},     {"@ovletInternal Width 100 200", 0},
+        {"@ovletInternal Width 100 x", 0},   {"@ovletInternal Width 4294967396", 0},
+        {"@ovletInternal Width " + tail, 0}, {"@ovletInternal Width 100 " + tail, 0},
+        {"@ovletInternal Width100", 0},
+    };
+    int width = 100;
+    for (const Case& c : cases) {
+        const std::string before = File();
+        Broadcast(c.command.c_str());
+        if (c.width) width = c.width;
+        const std::string what = c.command.substr(0, 40);
+        EXPECT_EQ(P().width, width) << what;
+        RECT main;
+        GetWindowRect(P().mainWindow, &main);
+        EXPECT_TRUE(SameRect(main, 10, 10, width, 60)) << what;
+        EXPECT_TRUE(SameRect(ChildRect(Entry(0)->label), 20, 8, width - 25, 15)) << what;
+        EXPECT_TRUE(SameRect(ChildRect(P().editControl), 20, 23, width - 25, 15)) << what;
+        EXPECT_TRUE(SameRect(ChildRect(P().addButton), 5, 42, width - 10, 15)) << what;
+        if (c.width)
+            EXPECT_NE(File().find("zelk.width: " + std::to_string(width) + "\n"),
+                      std::string::npos);
+        else
+            EXPECT_EQ(File(), before) << what;
+    }
+    EXPECT_TRUE(IsWindowVisible(P().editControl)) << "the edit stays open";
 }
 
 TEST_F(WindowTest, AFiftyFirstEntryIsRefused) {
@@ -431,8 +688,12 @@ TEST_F(WindowTest, Commands) {
 
     // Unknown, empty, over-long and foreign texts do nothing.
     std::string huge = "@ovletInternal " + std::string(100000, 'A');
-    for (const char* text : {"@ovletInternal", "@ovletInternal Nothing", "", "\xff\xfe\x80",
-                             "ovletInternal About", huge.c_str()}) {
+    // Nor do the list's commands with nothing to act on, nor docking
+    // without a slit.
+    for (const char* text :
+         {"@ovletInternal", "@ovletInternal Nothing", "", "\xff\xfe\x80", "ovletInternal About",
+          huge.c_str(), "@ovletInternal UndoDelete", "@ovletInternal RemoveTicked",
+          "@ovletInternal InSlit", "@ovletInternal UndoDeleteX"}) {
         Broadcast(text);
     }
     EXPECT_EQ(File(), before);
@@ -494,6 +755,55 @@ TEST_F(WindowTest, Slit) {
     ASSERT_TRUE(StartSlit(SettingsText({{"a", 0}}), slit));
     EXPECT_EQ(HostSlitCount(), 0);
     EXPECT_EQ(GetParent(P().mainWindow), nullptr);
+
+    // Docking from the menu goes in and out at once, an open edit kept;
+    // floating free again, the window goes back to where it last floated.
+    HWND main = P().mainWindow;
+    SetWindowPos(main, nullptr, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "kept");
+    size_t mark = strlen(HostMenuCalls());
+    ShowConfigurationMenu();
+    EXPECT_NE(std::string(HostMenuCalls()).find("Dock In Slit, @ovletInternal InSlit, false", mark),
+              std::string::npos);
+    for (bool docked : {true, false, true, false}) {
+        const int updates = HostSlitUpdateCount();
+        Broadcast(docked ? "@ovletInternal InSlit" : "@ovletInternal inslit");
+        EXPECT_EQ(GetParent(main), docked ? slit : nullptr) << docked;
+        EXPECT_EQ(HostSlitCount(), docked ? 1 : 0) << docked;
+        EXPECT_EQ(GetWindowLongA(main, GWL_STYLE) & (WS_CHILD | WS_POPUP),
+                  docked ? WS_CHILD : WS_POPUP);
+        EXPECT_GT(HostSlitUpdateCount(), updates) << "the slit is told";
+        EXPECT_NE(File().find(docked ? "inSlit: true" : "inSlit: false"), std::string::npos);
+        GetWindowRect(main, &r);
+        if (docked) MapWindowPoints(HWND_DESKTOP, slit, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_TRUE(SameRect(r, docked ? 2 : 300, docked ? 2 : 200, 100, 45)) << docked;
+        EXPECT_TRUE(IsWindowVisible(P().editControl)) << docked;
+        EXPECT_TRUE(docked || (GetWindowLongA(main, GWL_EXSTYLE) & WS_EX_TOPMOST));
+    }
+    SendMessageA(P().editControl, WM_CHAR, VK_RETURN, 0);
+    EXPECT_EQ(ListedEntries(), (Entries{{"kept", 0}}));
+    Stop();
+
+    // Started docked, it floats free at (10, 10), not at the file's place.
+    docked.replace(docked.find("position.x: 10"), 14, "position.x: 400");
+    ASSERT_TRUE(StartSlit(docked, slit));
+    Broadcast("@ovletInternal InSlit");
+    GetWindowRect(P().mainWindow, &r);
+    EXPECT_TRUE(SameRect(r, 10, 10, 100, 45));
+    Stop();
+
+    // The slit was for that start: the next one without a slit neither
+    // offers nor docks.
+    EXPECT_EQ(SlitWindow, nullptr);
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    const std::string before = File();
+    mark = strlen(HostMenuCalls());
+    ShowConfigurationMenu();
+    EXPECT_EQ(std::string(HostMenuCalls()).find("Dock In Slit", mark), std::string::npos);
+    Broadcast("@ovletInternal InSlit");
+    EXPECT_EQ(GetParent(P().mainWindow), nullptr);
+    EXPECT_EQ(File(), before);
     Stop();
     HostDestroySlit();
 }
@@ -715,7 +1025,7 @@ TEST_F(WindowTest, AnAdditionKeepsTheWindowInTheWorkArea) {
 // shell's menu calls in order, and released before the next one, on a
 // commit, on a style change and at the end.
 TEST_F(WindowTest, ConfigurationMenu) {
-    ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
     auto callsSince = [](size_t from) { return std::string(HostMenuCalls()).substr(from); };
     auto controlClick = [&](HWND window) {
         PressControl(true);
@@ -735,23 +1045,41 @@ TEST_F(WindowTest, ConfigurationMenu) {
     EXPECT_EQ(controlClick(P().mainWindow), HTCAPTION);
     std::string calls = callsSince(mark);
     int menu = atoi(calls.c_str() + calls.find("= ") + 2);
-    auto expected = [](int m, bool top, bool snap, bool transparency, bool supported) {
-        std::string s = std::to_string(m), c = std::to_string(m + 1);
-        auto b = [](bool v) { return v ? "true" : "false"; };
-        return "MakeMenu(ovlet) = " + s + "\nMakeMenu(Configuration) = " + c + "\nMakeMenuItem(" +
-               c + ", Always On Top, @ovletInternal AlwaysOnTop, " + b(top) + ")\nMakeMenuItem(" +
-               c + ", Snap Window To Edge, @ovletInternal SnapWindowToEdge, " + b(snap) + ")\n" +
-               (supported ? "MakeMenuItem(" + c + ", Transparency, @ovletInternal Transparency, " +
-                                b(transparency) + ")\n"
-                          : std::string()) +
-               "MakeSubmenu(" + s + ", " + c + ", Window)\nMakeMenuItem(" + s +
-               ", About ovlet..., @ovletInternal About, false)\nShowMenu(" + s + ")\n";
+    struct Shown {
+        bool top, transparency, supported;
+        int width;
+        bool undo, ticked;
     };
-    EXPECT_EQ(calls, expected(menu, true, true, false, true));
+    auto expected = [](int m, const Shown& w) {
+        std::string s = std::to_string(m), c = std::to_string(m + 1), n = std::to_string(m + 2);
+        auto item = [](const std::string& menu, const std::string& text, const std::string& word,
+                       bool checked) {
+            return "MakeMenuItem(" + menu + ", " + text + ", @ovletInternal " + word + ", " +
+                   (checked ? "true" : "false") + ")\n";
+        };
+        std::string out = "MakeMenu(ovlet) = " + s + "\nMakeMenu(Configuration) = " + c + "\n" +
+                          item(c, "Always On Top", "AlwaysOnTop", w.top) +
+                          item(c, "Snap Window To Edge", "SnapWindowToEdge", true);
+        if (w.supported) out += item(c, "Transparency", "Transparency", w.transparency);
+        out += "MakeMenu(Width) = " + n + "\n";
+        for (int width : {100, 150, 200, 300})
+            out +=
+                item(n, std::to_string(width), "Width " + std::to_string(width), width == w.width);
+        out +=
+            "MakeSubmenu(" + c + ", " + n + ", Width)\nMakeSubmenu(" + s + ", " + c + ", Window)\n";
+        if (w.undo) out += item(s, "Undo Delete", "UndoDelete", false);
+        if (w.ticked) out += item(s, "Remove Ticked Entries", "RemoveTicked", false);
+        return out + item(s, "About ovlet...", "About", false) + "ShowMenu(" + s + ")\n";
+    };
+    EXPECT_EQ(calls, expected(menu, {true, false, true, 100, false, false}));
 
     // The next menu releases the one still held and shows the current values;
-    // without transparency support it has no Transparency item.
+    // without transparency support it has no Transparency item, and Undo
+    // Delete and Remove Ticked Entries come while they have something to do.
     Broadcast("@ovletInternal AlwaysOnTop");
+    Broadcast("@ovletInternal Width 150");
+    SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
+    SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
     P().transparencySupported = false;
     mark = strlen(HostMenuCalls());
     EXPECT_EQ(controlClick(Entry(0)->label), HTTRANSPARENT);
@@ -759,7 +1087,7 @@ TEST_F(WindowTest, ConfigurationMenu) {
     ASSERT_EQ(calls.rfind("DelMenu(" + std::to_string(menu) + ")\n", 0), 0u) << calls;
     calls = calls.substr(calls.find('\n') + 1);
     int second = atoi(calls.c_str() + calls.find("= ") + 2);
-    EXPECT_EQ(calls, expected(second, false, true, false, false));
+    EXPECT_EQ(calls, expected(second, {false, false, false, 150, true, true}));
 
     mark = strlen(HostMenuCalls());
     SendMessageA(P().mainWindow, WM_LBUTTONUP, 0, 0); // commits: releases the menu
@@ -769,12 +1097,12 @@ TEST_F(WindowTest, ConfigurationMenu) {
     controlClick(P().mainWindow);
     mark = strlen(HostMenuCalls());
     HostReconfigure();
-    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second + 2) + ")\n");
+    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second + 3) + ")\n");
 
     controlClick(P().mainWindow);
     mark = strlen(HostMenuCalls());
     Stop();
-    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second + 4) + ")\n");
+    EXPECT_EQ(callsSince(mark), "DelMenu(" + std::to_string(second + 6) + ")\n");
 
     // A shell without menus gets none, and nothing breaks.
     ASSERT_TRUE(Start(SettingsText({{"a", 0}})));
@@ -1006,6 +1334,43 @@ TEST_F(WindowTest, EachActionWritesOnce) {
              SendMessageA(Entry(3)->label, WM_RBUTTONDBLCLK, 0, 0);
          },
          1},
+        {"undo delete with an open edit",
+         [&] {
+             edit(0, "typed again");
+             KeyWithControl(P().mainWindow, 'Z');
+         },
+         1},
+        {"width", [&] { Broadcast("@ovletInternal Width 150"); }, 1},
+        {"the same width", [&] { Broadcast("@ovletInternal Width 150"); }, 0},
+        {"width back", [&] { Broadcast("@ovletInternal Width 100"); }, 1},
+        {"drag entry 4 to the top",
+         [&] {
+             SendMessageA(Entry(3)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
+             SendMessageA(Entry(3)->label, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, -30));
+             SendMessageA(Entry(3)->label, WM_LBUTTONUP, 0, MAKELPARAM(30, static_cast<WORD>(-50)));
+         },
+         1},
+        {"drag it back to the end",
+         [&] {
+             SendMessageA(Entry(0)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
+             SendMessageA(Entry(0)->label, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 300));
+             SendMessageA(Entry(0)->label, WM_LBUTTONUP, 0, MAKELPARAM(30, 300));
+         },
+         1},
+        {"tick and remove ticked",
+         [&] {
+             SendMessageA(Entry(3)->doneBox, WM_LBUTTONUP, 0, 0);
+             Broadcast("@ovletInternal RemoveTicked");
+         },
+         2},
+        {"remove ticked with none", [&] { Broadcast("@ovletInternal RemoveTicked"); }, 0},
+        {"undo the removal", [&] { Broadcast("@ovletInternal UndoDelete"); }, 1},
+        {"untick and delete",
+         [&] {
+             SendMessageA(Entry(3)->doneBox, WM_MBUTTONUP, 0, 0);
+             SendMessageA(Entry(3)->label, WM_RBUTTONDBLCLK, 0, 0);
+         },
+         2},
     };
     for (const Case& c : cases) {
         int before = SettingsFileReplacements();

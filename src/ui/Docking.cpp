@@ -2,6 +2,7 @@
 
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
+#include "ui/PluginWindows.h"
 #include "ui/RowLayout.h"
 
 namespace {
@@ -44,10 +45,12 @@ bool SlitOffered() {
 void ToggleDocking() {
     PluginInstance* p = ThePlugin;
     if (!p || !p->mainWindow || !SlitOffered()) return;
+    BeginReparenting();
     if (InSlit) {
         FloatFree(*p);
     } else {
         Dock(*p);
     }
+    EndReparenting();
     p->Save();
 }

@@ -27,6 +27,11 @@ HWND FocusBeforeEdit = nullptr;
 // Set while an edit is being ended, so that the editor losing the keyboard
 // on the way does not end it a second time.
 bool EndingEdit = false;
+// Set while the window changes its parent: the editor loses the keyboard on
+// the way, yet the edit stays open. True in HadKeyboard when the editor had
+// it before, to have it back after.
+bool Reparenting = false;
+bool HadKeyboard = false;
 
 // Hands a message a subclass procedure does not handle to the procedure it
 // replaced, kept in the instance.
@@ -224,7 +229,7 @@ void ReturnTheKeyboard(HWND editor) {
 // The editor lost the keyboard to another window: what it holds is stored,
 // and the keyboard stays where the user put it.
 void OnEditorLostKeyboard() {
-    if (!ThePlugin || EndingEdit || !EditingLabel) return;
+    if (!ThePlugin || EndingEdit || Reparenting || !EditingLabel) return;
     FocusBeforeEdit = nullptr;
     CommitEdit();
     InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
@@ -472,6 +477,25 @@ void BeginEdit(HWND label) {
     MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
     GiveEditorTheKeyboard(p->editControl);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
+}
+
+void BeginReparenting() {
+    Reparenting = true;
+    HadKeyboard = ThePlugin && EditingLabel && GetFocus() == ThePlugin->editControl;
+}
+
+// The editor's own window may be left holding the keyboard while another
+// top-level window is the active one: the window it now sits in is made
+// active, so the keyboard stays with it.
+void EndReparenting() {
+    if (HadKeyboard && ThePlugin && EditingLabel) {
+        HWND editor = ThePlugin->editControl;
+        HWND root = GetAncestor(editor, GA_ROOT);
+        if (GetActiveWindow() != root) SetActiveWindow(root);
+        if (GetFocus() != editor) SetFocus(editor);
+    }
+    Reparenting = false;
+    HadKeyboard = false;
 }
 
 // The editor's text goes into the entry trimmed, with control characters as

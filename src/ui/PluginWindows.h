@@ -18,6 +18,10 @@ bool StoreEdit();
 void CommitEdit();
 void CommitOpenEdit();
 void CancelEdit();
+// Around a change of the main window's parent (docking, floating free): an
+// open edit stays open, and its editor keeps the keyboard it had.
+void BeginReparenting();
+void EndReparenting();
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
