@@ -1,7 +1,6 @@
 #include "ui/PluginWindows.h"
 
 #include <limits.h>
-#include <string.h>
 
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
@@ -20,18 +19,6 @@
 const char PluginClassName[] = "zelk";
 
 namespace {
-
-// The window that had the keyboard when an edit began: it gets it back when
-// the edit ends, if it still exists.
-HWND FocusBeforeEdit = nullptr;
-// Set while an edit is being ended, so that the editor losing the keyboard
-// on the way does not end it a second time.
-bool EndingEdit = false;
-// Set while the window changes its parent: the editor loses the keyboard on
-// the way, yet the edit stays open. True in HadKeyboard when the editor had
-// it before, to have it back after.
-bool Reparenting = false;
-bool HadKeyboard = false;
 
 // Hands a message a subclass procedure does not handle to the procedure it
 // replaced, kept in the instance.
@@ -204,52 +191,6 @@ void OnTellSettingsProblem(HWND window) {
     if (IsMainWindow(window)) TellSettingsProblem(); // may outlive the plug-in: nothing after it
 }
 
-// The editor takes the keyboard with its whole text selected, so typing
-// replaces the text, as renaming a file does.
-void GiveEditorTheKeyboard(HWND editor) {
-    FocusBeforeEdit = GetFocus();
-    if (!FocusBeforeEdit) FocusBeforeEdit = GetForegroundWindow();
-    SetFocus(editor);
-    SendMessageA(editor, EM_SETSEL, 0, -1);
-}
-
-// Only while the editor still holds the keyboard: when it went to another
-// window, it stays there.
-void ReturnTheKeyboard(HWND editor) {
-    HWND back = FocusBeforeEdit;
-    FocusBeforeEdit = nullptr;
-    if (GetFocus() != editor || !back || back == editor || !IsWindow(back)) return;
-    if (GetWindowThreadProcessId(back, nullptr) == GetCurrentThreadId()) {
-        SetFocus(back);
-    } else {
-        SetForegroundWindow(back);
-    }
-}
-
-// The editor lost the keyboard to another window: what it holds is stored,
-// and the keyboard stays where the user put it.
-void OnEditorLostKeyboard() {
-    if (!ThePlugin || EndingEdit || Reparenting || !EditingLabel) return;
-    FocusBeforeEdit = nullptr;
-    CommitEdit();
-    InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
-}
-
-// An addition that would put a free-floating window's bottom below its
-// monitor's work area moves the window up just enough, never above the work
-// area's top, and never down. The new place is kept as a move is. Docked,
-// the slit decides where the window goes.
-void KeepGrowthInWorkArea(PluginInstance& p, int newHeight) {
-    if (!p.mainWindow || IsDocked(p.mainWindow)) return;
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoA(MonitorFromWindow(p.mainWindow, MONITOR_DEFAULTTONEAREST), &info)) return;
-    if (static_cast<long long>(p.y) + newHeight <= info.rcWork.bottom) return;
-    long long top = static_cast<long long>(info.rcWork.bottom) - newHeight;
-    if (top < info.rcWork.top) top = info.rcWork.top;
-    if (top < p.y) p.y = static_cast<int>(top);
-}
-
 } // namespace
 
 // The main window clips its children: a change to one row, or to the
@@ -331,7 +272,7 @@ void DestroyPluginWindows() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
     DestroyToolTip(*p);
-    FocusBeforeEdit = nullptr;
+    ForgetKeyboardOwner();
     UnsubscribeAndDestroy(p->mainWindow);
     UnsubscribeAndDestroy(p->editControl);
     UnsubscribeAndDestroy(p->addButton);
@@ -349,201 +290,6 @@ void DestroyPluginWindows() {
     EditingLabel = nullptr;
     ForgetDeletions(); // an undo is for the session that deleted
     UnregisterClassA(PluginClassName, p->module);
-}
-
-// What the user typed into an open editor is kept when the windows are about
-// to change or to be torn down, rather than dropped with them. The action
-// saves it with its own single save.
-void CommitOpenEdit() {
-    if (ThePlugin && EditingLabel) StoreEdit();
-}
-
-// One row is appended: its two windows are made, the window grows by a row
-// (moving up where it would pass the bottom of the work area) and the Add
-// Item button moves down. The list holds 50 entries: a 51st is refused with
-// a warning sound. An entry whose windows cannot be made is kept all the
-// same: it is saved and shows at the next start.
-void AddItem() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return;
-    CommitOpenEdit();
-    if (ItemCount >= MaxItems) {
-        MessageBeep(MB_ICONWARNING);
-        return;
-    }
-    ListItem* item = AppendItem("New Item", 0);
-    if (!item) return;
-    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + 1));
-    ++ItemCount;
-    CreateRow(item, CountRows());
-    LayOutRows();
-    p->Save();
-}
-
-// The row's two windows go and the rows below it move up into its place.
-// Called from the entry's own label: nothing may touch that window after.
-// The entry, its tick and its place are remembered for Undo Delete.
-void DeleteItem(HWND window) {
-    PluginInstance* p = ThePlugin;
-    ListItem* item = FindItem(window);
-    if (!p || !item) return;
-    CommitOpenEdit();
-    RememberDeleted(BeginDeletion(), IndexOfItem(item), *item);
-    UnlinkItem(item);
-    DestroyRow(item);
-    ReleaseItem(item);
-    --ItemCount;
-    LayOutRows();
-    p->Save();
-}
-
-// Every ticked entry goes in one step and one save, remembered as one
-// deletion so that one Undo Delete brings the whole set back.
-void RemoveTickedEntries() {
-    PluginInstance* p = ThePlugin;
-    if (!p || !AnyEntryTicked()) return;
-    CommitOpenEdit();
-    Deletion& deletion = BeginDeletion();
-    int index = 0;
-    for (ListItem* item = ListHead; item; ++index) {
-        ListItem* next = item->next;
-        if (item->done) {
-            RememberDeleted(deletion, index, *item);
-            UnlinkItem(item);
-            DestroyRow(item);
-            ReleaseItem(item);
-            --ItemCount;
-        }
-        item = next;
-    }
-    LayOutRows();
-    p->Save();
-}
-
-// The newest deletion comes back: each entry at the place it had, or at the
-// end of a list now shorter, with its tick. One that would take the list
-// past 50 entries is refused with a warning sound and stays to be undone.
-void UndoDelete() {
-    PluginInstance* p = ThePlugin;
-    const Deletion* deletion = LatestDeletion();
-    if (!p || !deletion) return;
-    if (ItemCount + deletion->count > MaxItems) {
-        MessageBeep(MB_ICONWARNING);
-        return;
-    }
-    CommitOpenEdit();
-    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + deletion->count));
-    for (int i = 0; i < deletion->count; ++i) {
-        const DeletedEntry& entry = deletion->entries[i];
-        ListItem* item = InsertItemAt(entry.index, entry.text, entry.done);
-        if (!item) break; // out of memory: what came back is kept and saved
-        ++ItemCount;
-        CreateRow(item, CountRows());
-    }
-    ForgetLatestDeletion();
-    LayOutRows();
-    p->Save();
-}
-
-bool AnyEntryTicked() {
-    for (const ListItem* item = ListHead; item; item = item->next)
-        if (item->done) return true;
-    return false;
-}
-
-// The window, its rows and the Add Item button take the new width at once;
-// every caption is drawn again, centred for it. The same width writes nothing.
-void SetWindowWidth(int width) {
-    PluginInstance* p = ThePlugin;
-    if (!p || width < MinWindowWidth || width > MaxWindowWidth || width == p->width) return;
-    p->width = width;
-    LayOutRows();
-    RedrawWindow(p->mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    p->Save();
-}
-
-void BeginEdit(HWND label) {
-    PluginInstance* p = ThePlugin;
-    if (!p) return;
-    CommitEdit();
-    ListItem* item = FindItem(label);
-    if (!item) return;
-    RECT client;
-    GetClientRect(label, &client);
-    ShowWindow(p->editControl, SW_SHOW);
-    ShowWindow(label, SW_HIDE);
-    EditingLabel = label;
-    SetWindowTextA(p->editControl, item->text);
-    MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
-    GiveEditorTheKeyboard(p->editControl);
-    InvalidateRgn(p->mainWindow, nullptr, FALSE);
-}
-
-void BeginReparenting() {
-    Reparenting = true;
-    HadKeyboard = ThePlugin && EditingLabel && GetFocus() == ThePlugin->editControl;
-}
-
-// The editor's own window may be left holding the keyboard while another
-// top-level window is the active one: the window it now sits in is made
-// active, so the keyboard stays with it.
-void EndReparenting() {
-    if (HadKeyboard && ThePlugin && EditingLabel) {
-        HWND editor = ThePlugin->editControl;
-        HWND root = GetAncestor(editor, GA_ROOT);
-        if (GetActiveWindow() != root) SetActiveWindow(root);
-        if (GetFocus() != editor) SetFocus(editor);
-    }
-    Reparenting = false;
-    HadKeyboard = false;
-}
-
-// The editor's text goes into the entry trimmed, with control characters as
-// spaces; a text with nothing left could not be stored, so the entry then
-// keeps the text it had. True when the entry's text changed.
-bool StoreEdit() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return false;
-    ReleaseConfigurationMenu();
-    EndingEdit = true;
-    ReturnTheKeyboard(p->editControl);
-    ShowWindow(p->editControl, SW_HIDE);
-    EndingEdit = false;
-    HWND label = EditingLabel;
-    EditingLabel = nullptr;
-    if (!label) return false;
-    ShowWindow(label, SW_SHOW);
-    ListItem* item = FindItem(label);
-    if (!item) return false;
-    char text[ItemTextSize] = {};
-    GetWindowTextA(p->editControl, text, ItemTextSize);
-    CleanEntryText(text);
-    if (!text[0] || strcmp(text, item->text) == 0) return false;
-    CopyText(item->text, sizeof item->text, text);
-    return true;
-}
-
-// Enter, a click elsewhere or the start of another edit: an edit that
-// changed the text is saved at once.
-void CommitEdit() {
-    if (StoreEdit()) ThePlugin->Save();
-}
-
-// Escape in the editor: the editor closes and the entry keeps its text. The
-// editor gets the entry's text back, since a later click commits whatever
-// the hidden editor holds.
-void CancelEdit() {
-    PluginInstance* p = ThePlugin;
-    if (!p || !EditingLabel) return;
-    HWND label = EditingLabel;
-    EditingLabel = nullptr;
-    EndingEdit = true;
-    ReturnTheKeyboard(p->editControl);
-    ShowWindow(p->editControl, SW_HIDE);
-    EndingEdit = false;
-    ShowWindow(label, SW_SHOW);
-    if (const ListItem* item = FindItem(label)) SetWindowTextA(p->editControl, item->text);
-    InvalidateRgn(p->mainWindow, nullptr, FALSE);
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -679,6 +425,6 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         CancelEdit();
         return 0;
     }
-    if (message == WM_KILLFOCUS) OnEditorLostKeyboard();
+    if (message == WM_KILLFOCUS) EditorLostKeyboard();
     return CallPrevious(&PluginInstance::editPreviousProc, window, message, wParam, lParam);
 }

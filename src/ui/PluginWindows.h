@@ -1,27 +1,15 @@
-// The plug-in's window set, the user actions that change the list, and the
-// window procedures.
+// The plug-in's window set and its window procedures. The actions that
+// change the list (ui/ListActions.h) and the in-place editor
+// (ui/InPlaceEdit.h) come with it, as every procedure calls them.
 #pragma once
 
 #include <windows.h>
 
+#include "ui/InPlaceEdit.h"
+#include "ui/ListActions.h"
+
 int CreatePluginWindows();
 void DestroyPluginWindows();
-void AddItem();
-void DeleteItem(HWND window);
-void RemoveTickedEntries();
-void UndoDelete();
-bool AnyEntryTicked();
-// A width outside 30 to 4000 changes nothing.
-void SetWindowWidth(int width);
-void BeginEdit(HWND label);
-bool StoreEdit();
-void CommitEdit();
-void CommitOpenEdit();
-void CancelEdit();
-// Around a change of the main window's parent (docking, floating free): an
-// open edit stays open, and its editor keeps the keyboard it had.
-void BeginReparenting();
-void EndReparenting();
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

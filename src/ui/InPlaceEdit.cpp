@@ -1,0 +1,150 @@
+#include "ui/InPlaceEdit.h"
+
+#include <string.h>
+
+#include "core/PluginInstance.h"
+#include "data/ItemList.h"
+#include "data/Text.h"
+#include "ui/Commands.h"
+
+namespace {
+
+// The window that had the keyboard when an edit began: it gets it back when
+// the edit ends, if it still exists.
+HWND FocusBeforeEdit = nullptr;
+// Set while an edit is being ended, so that the editor losing the keyboard
+// on the way does not end it a second time.
+bool EndingEdit = false;
+// Set while the window changes its parent: the editor loses the keyboard on
+// the way, yet the edit stays open. True in HadKeyboard when the editor had
+// it before, to have it back after.
+bool Reparenting = false;
+bool HadKeyboard = false;
+
+// The editor takes the keyboard with its whole text selected, so typing
+// replaces the text, as renaming a file does.
+void GiveEditorTheKeyboard(HWND editor) {
+    FocusBeforeEdit = GetFocus();
+    if (!FocusBeforeEdit) FocusBeforeEdit = GetForegroundWindow();
+    SetFocus(editor);
+    SendMessageA(editor, EM_SETSEL, 0, -1);
+}
+
+// Only while the editor still holds the keyboard: when it went to another
+// window, it stays there.
+void ReturnTheKeyboard(HWND editor) {
+    HWND back = FocusBeforeEdit;
+    FocusBeforeEdit = nullptr;
+    if (GetFocus() != editor || !back || back == editor || !IsWindow(back)) return;
+    if (GetWindowThreadProcessId(back, nullptr) == GetCurrentThreadId()) {
+        SetFocus(back);
+    } else {
+        SetForegroundWindow(back);
+    }
+}
+
+// The editor lost the keyboard to another window: what it holds is stored,
+// and the keyboard stays where the user put it.
+} // namespace
+
+void EditorLostKeyboard() {
+    if (!ThePlugin || EndingEdit || Reparenting || !EditingLabel) return;
+    FocusBeforeEdit = nullptr;
+    CommitEdit();
+    InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
+}
+
+void ForgetKeyboardOwner() {
+    FocusBeforeEdit = nullptr;
+}
+
+// What the user typed into an open editor is kept when the windows are about
+// to change or to be torn down, rather than dropped with them. The action
+// saves it with its own single save.
+void CommitOpenEdit() {
+    if (ThePlugin && EditingLabel) StoreEdit();
+}
+
+void BeginEdit(HWND label) {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    CommitEdit();
+    ListItem* item = FindItem(label);
+    if (!item) return;
+    RECT client;
+    GetClientRect(label, &client);
+    ShowWindow(p->editControl, SW_SHOW);
+    ShowWindow(label, SW_HIDE);
+    EditingLabel = label;
+    SetWindowTextA(p->editControl, item->text);
+    MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
+    GiveEditorTheKeyboard(p->editControl);
+    InvalidateRgn(p->mainWindow, nullptr, FALSE);
+}
+
+void BeginReparenting() {
+    Reparenting = true;
+    HadKeyboard = ThePlugin && EditingLabel && GetFocus() == ThePlugin->editControl;
+}
+
+// The editor's own window may be left holding the keyboard while another
+// top-level window is the active one: the window it now sits in is made
+// active, so the keyboard stays with it.
+void EndReparenting() {
+    if (HadKeyboard && ThePlugin && EditingLabel) {
+        HWND editor = ThePlugin->editControl;
+        HWND root = GetAncestor(editor, GA_ROOT);
+        if (GetActiveWindow() != root) SetActiveWindow(root);
+        if (GetFocus() != editor) SetFocus(editor);
+    }
+    Reparenting = false;
+    HadKeyboard = false;
+}
+
+// The editor's text goes into the entry trimmed, with control characters as
+// spaces; a text with nothing left could not be stored, so the entry then
+// keeps the text it had. True when the entry's text changed.
+bool StoreEdit() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return false;
+    ReleaseConfigurationMenu();
+    EndingEdit = true;
+    ReturnTheKeyboard(p->editControl);
+    ShowWindow(p->editControl, SW_HIDE);
+    EndingEdit = false;
+    HWND label = EditingLabel;
+    EditingLabel = nullptr;
+    if (!label) return false;
+    ShowWindow(label, SW_SHOW);
+    ListItem* item = FindItem(label);
+    if (!item) return false;
+    char text[ItemTextSize] = {};
+    GetWindowTextA(p->editControl, text, ItemTextSize);
+    CleanEntryText(text);
+    if (!text[0] || strcmp(text, item->text) == 0) return false;
+    CopyText(item->text, sizeof item->text, text);
+    return true;
+}
+
+// Enter, a click elsewhere or the start of another edit: an edit that
+// changed the text is saved at once.
+void CommitEdit() {
+    if (StoreEdit()) ThePlugin->Save();
+}
+
+// Escape in the editor: the editor closes and the entry keeps its text. The
+// editor gets the entry's text back, since a later click commits whatever
+// the hidden editor holds.
+void CancelEdit() {
+    PluginInstance* p = ThePlugin;
+    if (!p || !EditingLabel) return;
+    HWND label = EditingLabel;
+    EditingLabel = nullptr;
+    EndingEdit = true;
+    ReturnTheKeyboard(p->editControl);
+    ShowWindow(p->editControl, SW_HIDE);
+    EndingEdit = false;
+    ShowWindow(label, SW_SHOW);
+    if (const ListItem* item = FindItem(label)) SetWindowTextA(p->editControl, item->text);
+    InvalidateRgn(p->mainWindow, nullptr, FALSE);
+}
