@@ -169,9 +169,8 @@ longest_run() {
         END { print best + 0 }'
 }
 
-# The plug-in's top-level X window (devhost's only one larger than 1x1 that
-# is mapped) as "X Y W H".
-window_geometry() {
+# Every devhost window larger than 1x1 that is shown, as "X Y W H" lines.
+window_geometries() {
     local id
     for id in $(xwininfo -root -tree | awk '/"devhost.exe"/ && $0 !~ / 1x1\+/ { print $1 }'); do
         xwininfo -id "$id" 2>/dev/null | awk '
@@ -179,8 +178,12 @@ window_geometry() {
             /Width:/ { w = $NF } /Height:/ { h = $NF }
             /Map State: IsViewable/ { shown = 1 }
             END { if (shown) print x, y, w, h }'
-    done | head -n 1
+    done
 }
+
+# The plug-in's top-level X window (devhost's only one larger than 1x1 that
+# is mapped) as "X Y W H".
+window_geometry() { window_geometries | head -n 1; }
 
 # Succeeds when the plug-in's window is at X Y and W x H, and keeps X Y in WX WY.
 WX=0 WY=0
@@ -525,17 +528,6 @@ scenario_slit() {
         eval 'rc_has "zelk.position.x: 2" && rc_has "zelk.position.y: 2"'
 }
 
-# Every devhost window larger than 1x1 that is shown, as "X Y W H" lines.
-window_geometries() {
-    local id
-    for id in $(xwininfo -root -tree | awk '/"devhost.exe"/ && $0 !~ / 1x1\+/ { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | awk '
-            /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-            /Width:/ { w = $NF } /Height:/ { h = $NF }
-            /Map State: IsViewable/ { shown = 1 }
-            END { if (shown) print x, y, w, h }'
-    done
-}
 # Like window_is, for one of several windows (the slit is one too).
 a_window_is() { window_geometries | grep -qx "$1 $2 $3 $4" && WX=$1 WY=$2; }
 
