@@ -259,9 +259,11 @@ int CreatePluginWindows() {
         SetWindowPos(p->mainWindow, HWND_TOPMOST, 0, 0, 0, 0,
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     }
+    // The editor is hidden before the window shows: hiding it in a shown
+    // window would paint the window twice.
+    ShowWindow(p->editControl, SW_HIDE);
     ShowWindow(p->mainWindow, SW_SHOW);
     InvalidateRect(p->mainWindow, nullptr, TRUE);
-    ShowWindow(p->editControl, SW_HIDE);
     // A problem met before the windows existed (or told to a window since
     // destroyed) is told now.
     if (p->warnings) PostMessageA(p->mainWindow, TellSettingsProblemMessage, 0, 0);
