@@ -38,6 +38,11 @@ void FloatFree(PluginInstance& p) {
 
 } // namespace
 
+bool MainWindowDocked() {
+    const PluginInstance* p = ThePlugin;
+    return p && p->mainWindow && (GetWindowLongA(p->mainWindow, GWL_STYLE) & WS_CHILD);
+}
+
 bool SlitOffered() {
     return SlitWindow && IsWindow(SlitWindow);
 }

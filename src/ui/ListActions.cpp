@@ -3,6 +3,7 @@
 #include "core/PluginInstance.h"
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
+#include "ui/Docking.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
 
@@ -13,7 +14,7 @@ namespace {
 // area's top, and never down. The new place is kept as a move is. Docked,
 // the slit decides where the window goes.
 void KeepGrowthInWorkArea(PluginInstance& p, int newHeight) {
-    if (!p.mainWindow || (GetWindowLongA(p.mainWindow, GWL_STYLE) & WS_CHILD)) return;
+    if (!p.mainWindow || MainWindowDocked()) return;
     MONITORINFO info = {};
     info.cbSize = sizeof info;
     if (!GetMonitorInfoA(MonitorFromWindow(p.mainWindow, MONITOR_DEFAULTTONEAREST), &info)) return;

@@ -10,6 +10,7 @@
 #include "data/Text.h"
 #include "ui/ChildWindows.h"
 #include "ui/Commands.h"
+#include "ui/Docking.h"
 #include "ui/Paint.h"
 #include "ui/ReorderDrag.h"
 #include "ui/RowLayout.h"
@@ -67,7 +68,7 @@ bool IsMainWindow(HWND window) {
 // Docked, the slit owns the window's place: a Control-drag must not slide it
 // around inside the slit (the Control-right-click menu still works).
 bool IsDocked(HWND window) {
-    return IsMainWindow(window) && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD);
+    return IsMainWindow(window) && MainWindowDocked();
 }
 
 // The window's own click target while Control is held: a child passes the

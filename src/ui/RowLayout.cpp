@@ -4,6 +4,7 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "ui/ChildWindows.h"
+#include "ui/Docking.h"
 #include "ui/PluginWindows.h"
 #include "ui/ReorderDrag.h"
 #include "ui/ToolTips.h"
@@ -41,7 +42,7 @@ HDWP Place(HDWP batch, HWND window, int x, int y, int width, int height) {
 // places it. The background's gradient spans the whole window, so a new
 // height repaints all of it; the rows, clipped out, keep their pixels.
 void FitWindowToRows(PluginInstance& p, int rows) {
-    const bool docked = SlitWindow && GetParent(p.mainWindow) == SlitWindow;
+    const bool docked = MainWindowDocked();
     RECT window;
     GetWindowRect(p.mainWindow, &window);
     p.height = WindowHeightFor(rows);
