@@ -74,7 +74,7 @@ void parseLines(RcFile& file) {
 enum class ReadResult { ok, missing, failed };
 
 // Reads a whole regular file. A folder counts as missing.
-ReadResult readFile(const char* path, std::string& bytes) {
+ReadResult readFile(const char* path, std::string& bytes, bool whole = false) {
     bytes.clear();
     WIN32_FILE_ATTRIBUTE_DATA info;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &info)) {
@@ -83,6 +83,10 @@ ReadResult readFile(const char* path, std::string& bytes) {
                                                                         : ReadResult::failed;
     }
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return ReadResult::failed;
+    // A reader may stop at the cap; a writer needs the whole file, or it
+    // would write back a cut copy.
+    if (whole && (ULONGLONG(info.nFileSizeHigh) << 32 | info.nFileSizeLow) > maxFileSize)
+        return ReadResult::failed;
     HANDLE h =
         CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
@@ -90,7 +94,7 @@ ReadResult readFile(const char* path, std::string& bytes) {
     char chunk[65536];
     DWORD got = 0;
     bool ok = true;
-    while (bytes.size() < maxFileSize) {
+    while (whole || bytes.size() < maxFileSize) {
         if (!ReadFile(h, chunk, sizeof chunk, &got, NULL)) {
             ok = false;
             break;
@@ -209,9 +213,11 @@ bool parseColor(std::string_view text, COLORREF& result) {
     return true;
 }
 
+// Written beside the file and moved over it in one step, as a shell's writer
+// must: a reader never sees half a file, and a failure leaves the old one.
 bool writeFile(const char* path, const std::string& bytes) {
-    // OPEN_ALWAYS rather than CREATE_ALWAYS keeps the attributes of an existing file.
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+    std::string temporary = std::string(path) + ".host.tmp";
+    HANDLE h = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE) return false;
     size_t done = 0;
@@ -222,8 +228,11 @@ bool writeFile(const char* path, const std::string& bytes) {
         ok = WriteFile(h, bytes.data() + done, want, &wrote, NULL) && wrote == want;
         done += wrote;
     }
-    ok = SetEndOfFile(h) && ok;
+    ok = ok && FlushFileBuffers(h);
     CloseHandle(h);
+    ok = ok &&
+         MoveFileExA(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) DeleteFileA(temporary.c_str());
     return ok;
 }
 
@@ -283,7 +292,7 @@ void __cdecl WriteBool(const char* path, const char* key, bool value) {
     const char* word = value ? "true" : "false";
 
     RcFile file;
-    ReadResult read = readFile(path, file.bytes);
+    ReadResult read = readFile(path, file.bytes, true);
     if (read == ReadResult::failed) return; // never clobber a file that could not be read
     parseLines(file);
     std::string updated = file.bytes;

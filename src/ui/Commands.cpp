@@ -14,14 +14,14 @@ const char InternalPrefix[] = "@ovletInternal";
 
 void ToggleAlwaysOnTop(PluginInstance& p) {
     p.alwaysOnTop = !p.alwaysOnTop;
-    Host.WriteBool(p.settingsPath, "zelk.alwaysOnTop:", p.alwaysOnTop);
     SetWindowPos(p.mainWindow, p.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    p.Save();
 }
 
 void ToggleSnapToEdges(PluginInstance& p) {
     p.snapToEdges = !p.snapToEdges;
-    Host.WriteBool(p.settingsPath, "zelk.snapWindow:", p.snapToEdges);
+    p.Save();
 }
 
 void ToggleTransparency(PluginInstance& p) {
@@ -34,7 +34,7 @@ void ToggleTransparency(PluginInstance& p) {
         SetWindowLongA(p.mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
         ApplyWindowAlpha(p.mainWindow, p.alpha);
     }
-    Host.WriteBool(p.settingsPath, "zelk.transparency:", p.transparencyOn);
+    p.Save();
 }
 
 void ShowAbout(PluginInstance& p) {
