@@ -212,15 +212,15 @@ void* PatchImport(const char* module, const char* name, void* replacement) {
 
 // Counts replacements of the settings file: one per completed save.
 int replacements = 0;
-typedef BOOL(WINAPI* MoveFileExFn)(LPCSTR, LPCSTR, DWORD);
+typedef BOOL(WINAPI* MoveFileExFn)(LPCWSTR, LPCWSTR, DWORD);
 MoveFileExFn realMoveFileEx = nullptr;
 
-BOOL WINAPI CountingMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+BOOL WINAPI CountingMoveFileEx(LPCWSTR from, LPCWSTR to, DWORD flags) {
     BOOL ok = realMoveFileEx(from, to, flags);
     if (ok && to) {
-        size_t n = strlen(to);
-        if ((n >= 7 && _stricmp(to + n - 7, "zelk.rc") == 0) ||
-            (n >= 6 && _stricmp(to + n - 6, "zelkrc") == 0))
+        size_t n = wcslen(to);
+        if ((n >= 7 && _wcsicmp(to + n - 7, L"zelk.rc") == 0) ||
+            (n >= 6 && _wcsicmp(to + n - 6, L"zelkrc") == 0))
             ++replacements;
     }
     return ok;
@@ -241,13 +241,29 @@ int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT sty
     return realMessageBox(owner, text, caption, style);
 }
 
+typedef int(WINAPI* MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
+MessageBoxWFn realMessageBoxW = nullptr;
+
+int WINAPI RecordingMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
+    MessageBoxSeen seen;
+    seen.count = 1;
+    seen.owner = owner;
+    seen.text = Utf8(text ? text : L"");
+    seen.caption = Utf8(caption ? caption : L"");
+    seen.style = style;
+    boxes.push_back(seen);
+    return realMessageBoxW(owner, text, caption, style);
+}
+
 void InstallRecorders() {
     InstallBoxRecorder();
     if (realMoveFileEx) return;
     realMoveFileEx = reinterpret_cast<MoveFileExFn>(
-        PatchImport("kernel32", "MoveFileExA", reinterpret_cast<void*>(&CountingMoveFileEx)));
+        PatchImport("kernel32", "MoveFileExW", reinterpret_cast<void*>(&CountingMoveFileEx)));
     realMessageBox = reinterpret_cast<MessageBoxFn>(
         PatchImport("user32", "MessageBoxA", reinterpret_cast<void*>(&RecordingMessageBox)));
+    realMessageBoxW = reinterpret_cast<MessageBoxWFn>(
+        PatchImport("user32", "MessageBoxW", reinterpret_cast<void*>(&RecordingMessageBoxW)));
 }
 
 } // namespace
@@ -297,6 +313,14 @@ COLORREF PixelOf(HWND window, int x, int y) {
     COLORREF c = GetPixel(dc, x, y);
     ReleaseDC(window, dc);
     return c;
+}
+
+std::string Utf8(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 1, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    out.resize(strlen(out.c_str()));
+    return out;
 }
 
 ListItem* Entry(int i) {

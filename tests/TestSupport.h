@@ -75,6 +75,8 @@ COLORREF PixelOf(HWND window, int x, int y);
 std::vector<std::pair<std::string, int>> ListedEntries();
 // The i-th record of the list, or null.
 ListItem* Entry(int i);
+// UTF-8 of a wide text, such as the settings file's path.
+std::string Utf8(const std::wstring& text);
 
 // Wine reports no GDI object counts. Its handle table hands out freed slots
 // before new ones, so the highest slot a burst of fresh objects lands in

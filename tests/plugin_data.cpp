@@ -92,7 +92,7 @@ TEST(ItemList, LookupsAppendAndUnlink) {
 TEST_F(DataTest, FirstStartCreatesTheDefaultFileBeforeTheStyleIsRead) {
     Instance p;
     EXPECT_EQ(ReadFileText(SettingsPath()), DefaultFile);
-    EXPECT_STREQ(p->settingsPath, SettingsPath().c_str());
+    EXPECT_EQ(Utf8(p->settingsPath), SettingsPath());
     EXPECT_EQ(p->height, 30);
     EXPECT_EQ(ItemCount, 0);
     EXPECT_FALSE(FileExistsAt(SettingsPath() + ".tmp"));
@@ -114,7 +114,7 @@ TEST_F(DataTest, CandidateOrder) {
         for (const std::string& f : c.present)
             WriteFileText(f, SettingsText({{f, 0}}));
         Instance p;
-        EXPECT_EQ(std::string(p->settingsPath), c.chosen);
+        EXPECT_EQ(Utf8(p->settingsPath), c.chosen);
         ASSERT_EQ(ItemCount, 1);
         EXPECT_EQ(std::string(LoadedText[0]), c.chosen) << "read from the chosen file";
     }
@@ -244,11 +244,11 @@ TEST_F(DataTest, FailedWriteLeavesThePreviousFileAndReportsFailure) {
     // The folder is gone.
     std::string gone = ProgramDirectory() + "gone\\";
     CreateDirectoryA(gone.c_str(), nullptr);
-    std::string saved = p->settingsPath;
-    snprintf(p->settingsPath, sizeof p->settingsPath, "%szelk.rc", gone.c_str());
+    std::wstring saved = p->settingsPath;
+    swprintf(p->settingsPath, PathSize, L"%hszelk.rc", gone.c_str());
     RemoveDirectoryA(gone.c_str());
     EXPECT_FALSE(p->WriteSettings());
-    snprintf(p->settingsPath, sizeof p->settingsPath, "%s", saved.c_str());
+    wcscpy(p->settingsPath, saved.c_str());
 
     // Once the file is free again the same write saves everything.
     EXPECT_TRUE(p->WriteSettings());

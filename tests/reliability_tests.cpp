@@ -28,8 +28,7 @@ namespace {
 // Entries as a fresh plug-in would load them from the file.
 Entries EntriesInFile() {
     Entries e;
-    const char* path = ThePlugin ? ThePlugin->settingsPath : nullptr;
-    std::string p = path ? path : SettingsPath();
+    std::string p = ThePlugin ? Utf8(ThePlugin->settingsPath) : SettingsPath();
     for (int n = 1; n <= MaxItems; ++n) {
         std::string text =
             ReadString(p.c_str(), ("zelk.zelk" + std::to_string(n) + ".text:").c_str(), "");
@@ -243,7 +242,7 @@ TEST_F(Reliability, FolderRemovedWhileRunning) {
     HostSetPath(folder.c_str());
     WriteFileText(folder + "zelk.rc", SettingsText({{"a", 0}, {"b", 0}}));
     ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
-    ASSERT_EQ(std::string(ThePlugin->settingsPath), folder + "zelk.rc");
+    ASSERT_EQ(Utf8(ThePlugin->settingsPath), folder + "zelk.rc");
 
     DeleteFileA((folder + "zelk.rc").c_str());
     ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));

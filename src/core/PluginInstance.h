@@ -76,7 +76,8 @@ class PluginInstance {
     COLORREF textColour = 0, doneTextColour = 0;
     char fontFace[FontFaceSize] = {};
     int fontHeight = 12;
-    char settingsPath[PathSize] = {};
+    // Wide, so that zelk works from a folder named outside the code page.
+    wchar_t settingsPath[PathSize] = {};
     char stylePath[PathSize] = {};
     HostMenu menu = nullptr; // the configuration menu while one is held
 

@@ -18,19 +18,23 @@ ParsedFile Parsed;
 
 // Joins a directory (with its trailing backslash) and a file name; false when
 // the result would not fit a path buffer, so such a candidate is skipped.
-bool JoinPath(char (&out)[PathSize], const char* directory, const char* name) {
-    size_t d = strlen(directory), n = strlen(name);
+bool JoinPath(wchar_t (&out)[PathSize], const wchar_t* directory, const wchar_t* name) {
+    size_t d = wcslen(directory), n = wcslen(name);
     if (d + n >= PathSize) return false;
-    memcpy(out, directory, d);
-    memcpy(out + d, name, n + 1);
+    memcpy(out, directory, d * sizeof(wchar_t));
+    memcpy(out + d, name, (n + 1) * sizeof(wchar_t));
     return true;
 }
 
+bool FileExists(const wchar_t* path) {
+    return path[0] && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 // Sets out to the first candidate that exists in the directory.
-bool FindCandidate(char (&out)[PathSize], const char* directory) {
-    static const char* const names[] = {"zelk.rc", "zelkrc"};
-    for (const char* name : names) {
-        if (JoinPath(out, directory, name) && Host.FileExists(out)) return true;
+bool FindCandidate(wchar_t (&out)[PathSize], const wchar_t* directory) {
+    static const wchar_t* const names[] = {L"zelk.rc", L"zelkrc"};
+    for (const wchar_t* name : names) {
+        if (JoinPath(out, directory, name) && FileExists(out)) return true;
     }
     return false;
 }
@@ -73,29 +77,33 @@ void PluginInstance::TakeCreationDefaults() {
 }
 
 void PluginInstance::LocateSettings() {
-    char directory[PathSize] = {};
-    DWORD length = GetModuleFileNameA(module, directory, PathSize);
+    wchar_t directory[PathSize] = {};
+    DWORD length = GetModuleFileNameW(module, directory, PathSize);
     if (length == 0 || length >= PathSize) {
-        directory[0] = '\0'; // a cut module path names no directory
+        directory[0] = L'\0'; // a cut module path names no directory
     } else {
         int i = static_cast<int>(length) - 1;
-        while (i > 0 && directory[i] != '\\')
+        while (i > 0 && directory[i] != L'\\')
             --i;
-        directory[directory[i] == '\\' ? i + 1 : 0] = '\0';
+        directory[directory[i] == L'\\' ? i + 1 : 0] = L'\0';
     }
 
     if (directory[0] && FindCandidate(settingsPath, directory)) return;
 
-    char fallback[PathSize] = {};
-    bool haveFallback = directory[0] && JoinPath(fallback, directory, "zelk.rc");
+    wchar_t fallback[PathSize] = {};
+    bool haveFallback = directory[0] && JoinPath(fallback, directory, L"zelk.rc");
 
-    char hostDirectory[PathSize] = {};
-    Host.GetCorvanePath(hostDirectory, PathSize);
-    hostDirectory[PathSize - 1] = '\0';
+    // The shell names its folder in the code page: it must be nameable there.
+    char hostText[PathSize] = {};
+    Host.GetCorvanePath(hostText, PathSize);
+    hostText[PathSize - 1] = '\0';
+    wchar_t hostDirectory[PathSize] = {};
+    if (!MultiByteToWideChar(CP_ACP, 0, hostText, -1, hostDirectory, PathSize))
+        hostDirectory[0] = L'\0';
     if (hostDirectory[0] && FindCandidate(settingsPath, hostDirectory)) return;
 
-    if (!haveFallback) JoinPath(fallback, hostDirectory, "zelk.rc");
-    CopyText(settingsPath, sizeof settingsPath, fallback);
+    if (!haveFallback) JoinPath(fallback, hostDirectory, L"zelk.rc");
+    memcpy(settingsPath, fallback, sizeof settingsPath);
     TakeCreationDefaults();
     ItemCount = 0;
     CreateDefaultFile();
@@ -105,7 +113,7 @@ void PluginInstance::LocateSettings() {
 // it for a moment) is never replaced by the defaults.
 void PluginInstance::CreateDefaultFile() {
     if (!settingsPath[0]) return;
-    HANDLE file = CreateFileA(settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(settingsPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     CloseHandle(file);
@@ -167,16 +175,19 @@ void PluginInstance::ReadSettings() {
 
 // The path the file is first written to, beside the settings file so that
 // the final rename stays on one volume.
-static bool TemporaryPathFor(char (&out)[PathSize], const char* settingsPath) {
-    if (FormatText(out, sizeof out, "%s.tmp", settingsPath) ==
-        static_cast<int>(strlen(settingsPath) + 4))
+static bool TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* settingsPath) {
+    const size_t length = wcslen(settingsPath);
+    if (length + 4 < PathSize) {
+        memcpy(out, settingsPath, length * sizeof(wchar_t));
+        memcpy(out + length, L".tmp", 5 * sizeof(wchar_t));
         return true;
+    }
     // No room for the suffix: a shorter name in the same folder still fits.
-    CopyText(out, sizeof out, settingsPath);
-    char* slash = strrchr(out, '\\');
-    char* name = slash ? slash + 1 : out;
-    if (static_cast<size_t>(name - out) + 6 > sizeof out) return false;
-    memcpy(name, "~zelk", 6);
+    memcpy(out, settingsPath, (length + 1) * sizeof(wchar_t));
+    wchar_t* slash = wcsrchr(out, L'\\');
+    wchar_t* name = slash ? slash + 1 : out;
+    if (static_cast<size_t>(name - out) + 6 > PathSize) return false;
+    memcpy(name, L"~zelk", 6 * sizeof(wchar_t));
     return true;
 }
 
@@ -191,7 +202,7 @@ bool PluginInstance::WriteSettings() {
         saveError = readError;
         return false;
     }
-    char temporary[PathSize];
+    wchar_t temporary[PathSize];
     if (!settingsPath[0] || !TemporaryPathFor(temporary, settingsPath)) {
         saveError = ERROR_FILENAME_EXCED_RANGE;
         return false;
@@ -199,12 +210,12 @@ bool PluginInstance::WriteSettings() {
     // A file the user marked read-only is left alone. Windows refuses to
     // replace it anyway; saying so here keeps that true where the file
     // system would let the replacement through.
-    DWORD attributes = GetFileAttributesA(settingsPath);
+    DWORD attributes = GetFileAttributesW(settingsPath);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         saveError = ERROR_ACCESS_DENIED;
         return false;
     }
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         saveError = GetLastError();
@@ -264,12 +275,12 @@ bool PluginInstance::WriteSettings() {
     }
     CloseHandle(file);
     if (ok &&
-        !MoveFileExA(temporary, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        !MoveFileExW(temporary, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         ok = false;
         error = GetLastError();
     }
     if (!ok) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         saveError = error ? error : ERROR_WRITE_FAULT;
     }
     return ok;

@@ -160,12 +160,12 @@ bool IsZelksLine(const ParsedFile& f, const Line& line) {
 // Reads the whole file into a block from malloc (null when it is empty). A
 // file held by another program is waited for up to `patience` milliseconds.
 // A folder in its place, or a file too big for memory, is unreadable.
-FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& error,
+FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD& error,
                        DWORD patience) {
     bytes = nullptr;
     length = 0;
     error = 0;
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = GetFileAttributesW(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         error = ERROR_ACCESS_DENIED;
         return FileRead::unreadable;
@@ -174,7 +174,7 @@ FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& er
     DWORD started = GetTickCount();
     for (;;) {
         file =
-            CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) break;
         error = GetLastError();

@@ -48,7 +48,7 @@ struct ParsedFile {
 
 enum class FileRead { ok, missing, unreadable };
 
-FileRead ReadWholeFile(const char* path, char*& bytes, size_t& length, DWORD& error,
+FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD& error,
                        DWORD patience);
 // How long a read waits out another program's hold on the file: a second at
 // start; a quarter of one before a save, since a file that stays held would

@@ -1,7 +1,10 @@
 #include "data/Text.h"
 
+#include <windows.h>
+
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 void CopyText(char* dest, size_t size, const char* src) {
@@ -73,4 +76,44 @@ bool IsBlankText(const char* text) {
         if (*text != ' ' && !IsControlChar(*text)) return false;
     }
     return true;
+}
+
+void WideToUtf8(char* dest, size_t size, const wchar_t* src) {
+    if (!dest || size == 0) return;
+    size_t used = 0;
+    // A character at a time, so a cut falls between characters.
+    for (size_t i = 0; src && src[i];) {
+        const bool pair =
+            src[i] >= 0xD800 && src[i] <= 0xDBFF && src[i + 1] >= 0xDC00 && src[i + 1] <= 0xDFFF;
+        const int units = pair ? 2 : 1;
+        char bytes[8];
+        int n =
+            WideCharToMultiByte(CP_UTF8, 0, src + i, units, bytes, sizeof bytes, nullptr, nullptr);
+        if (n <= 0 || used + static_cast<size_t>(n) + 1 > size) break;
+        memcpy(dest + used, bytes, static_cast<size_t>(n));
+        used += static_cast<size_t>(n);
+        i += static_cast<size_t>(units);
+    }
+    dest[used] = '\0';
+}
+
+void Utf8ToWide(wchar_t* dest, size_t size, const char* src) {
+    if (!dest || size == 0) return;
+    dest[0] = L'\0';
+    if (!src) return;
+    const int room = static_cast<int>(size > 0x10000 ? 0x10000 : size);
+    int n = MultiByteToWideChar(CP_UTF8, 0, src, -1, dest, room);
+    if (n > 0) return;
+    n = MultiByteToWideChar(CP_UTF8, 0, src, -1, nullptr, 0);
+    // Too long: the part that fits, ending before a lone high surrogate.
+    wchar_t* whole = static_cast<wchar_t*>(malloc(sizeof(wchar_t) * (n > 0 ? n : 1)));
+    if (!whole) return;
+    MultiByteToWideChar(CP_UTF8, 0, src, -1, whole, n > 0 ? n : 1);
+    size_t used = 0;
+    while (used + 1 < static_cast<size_t>(room) && whole[used])
+        ++used;
+    if (used > 0 && whole[used - 1] >= 0xD800 && whole[used - 1] <= 0xDBFF) --used;
+    memcpy(dest, whole, used * sizeof(wchar_t));
+    dest[used] = L'\0';
+    free(whole);
 }

@@ -15,3 +15,7 @@ void ReplaceControlCharacters(char* text);
 // The same, then trims surrounding blanks.
 void CleanEntryText(char* text);
 bool IsBlankText(const char* text);
+// Conversions between UTF-8 and UTF-16, cut to size - 1 units and always
+// terminated; a cut never leaves half a character.
+void WideToUtf8(char* dest, size_t size, const wchar_t* src);
+void Utf8ToWide(wchar_t* dest, size_t size, const char* src);

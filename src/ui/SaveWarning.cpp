@@ -32,17 +32,22 @@ void Append(char* text, size_t size, const char* more) {
 
 void ComposeUnloadWarning(const PluginInstance& p, char* text, size_t size) {
     char reason[512];
+    char path[PathSize * 3];
+    WideToUtf8(path, sizeof path, p.settingsPath);
     ReasonFor(p.saveError, reason, sizeof reason);
     FormatText(text, size,
                "zelk could not save its settings file\n\n%s\n\n%s\n\n"
                "The changes since the last good save could not be written.",
-               p.settingsPath, reason);
+               path, reason);
 }
 
 // No owner, so that neither the shell nor zelk is disabled while it is open.
+// The text is UTF-8: the path in it may lie outside the code page.
 void ShowWarningBox(const char* text) {
+    static wchar_t wide[2048];
+    Utf8ToWide(wide, sizeof wide / sizeof wide[0], text);
     ModalLoop loop;
-    MessageBoxA(nullptr, text, "zelk 1.0", MB_ICONWARNING | MB_TOPMOST);
+    MessageBoxW(nullptr, wide, L"zelk 1.0", MB_ICONWARNING | MB_TOPMOST);
 }
 
 // A run of failures that ended before its message came is not told: the
@@ -55,6 +60,8 @@ void TellSettingsProblem() {
     char text[WarningSize] = {};
     char part[WarningSize];
     char reason[512];
+    char path[PathSize * 3];
+    WideToUtf8(path, sizeof path, p->settingsPath);
     bool failure = p->inFailureRun && !p->failureBoxShown;
     if (failure && (pending & WarnUnreadable)) {
         ReasonFor(p->runError, reason, sizeof reason);
@@ -63,20 +70,20 @@ void TellSettingsProblem() {
                    "The file is left as it is and is not replaced while it cannot be read. "
                    "The entries stay in the window and are saved at the next change once it "
                    "can be read.",
-                   p->settingsPath, reason);
+                   path, reason);
     } else if (failure && (pending & WarnSaveFailed)) {
         ReasonFor(p->runError, reason, sizeof reason);
         FormatText(text, sizeof text,
                    "zelk could not save its settings file\n\n%s\n\n%s\n\n"
                    "The entries stay in the window and are saved at the next change.",
-                   p->settingsPath, reason);
+                   path, reason);
     }
     if ((pending & WarnNotSaved) && p->entriesNotSaved > 0) {
         FormatText(part, sizeof part,
                    "%szelk has read its settings file\n\n%s\n\nat last: its entries now come "
                    "before the ones made since. The file holds 50 entries, so the last %d in "
                    "the window are not saved.",
-                   text[0] ? "\n\n" : "", p->settingsPath, p->entriesNotSaved);
+                   text[0] ? "\n\n" : "", path, p->entriesNotSaved);
         Append(text, sizeof text, part);
     }
     if (!text[0]) return;
