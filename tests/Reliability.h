@@ -10,7 +10,6 @@ struct Report {
     int settingsFilesTried = 0;
     int styleFilesTried = 0;
     int commandsTried = 0;
-    int faultsSurvived = 0;
     int killsDuringWrites = 0;
     int killsLeavingTemporaryFile = 0;
     int addDeleteCycles = 0;
@@ -18,6 +17,7 @@ struct Report {
     int randomOperations = 0;
     int randomReloads = 0;
     std::vector<std::string> seeds;
+    std::vector<std::string> faultsSurvived; // one name per fault, as often as it was tried
     std::vector<std::string> skipped;
     std::vector<std::string> growth; // handle and heap figures of the endurance run
 };

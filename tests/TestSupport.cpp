@@ -1,6 +1,8 @@
 #include "TestSupport.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 #include "CorvaneHost.h"
 #include "plugin/EntryPoints.h"
@@ -321,6 +323,53 @@ std::string Utf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
     out.resize(strlen(out.c_str()));
     return out;
+}
+
+bool Near(COLORREF a, COLORREF b) {
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+               std::abs(GetBValue(a) - GetBValue(b)) <
+           90;
+}
+
+double Contrast(COLORREF a, COLORREF b) {
+    auto luminance = [](COLORREF c) {
+        auto channel = [](int v) {
+            double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(GetRValue(c)) + 0.7152 * channel(GetGValue(c)) +
+               0.0722 * channel(GetBValue(c));
+    };
+    double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+Shot Capture(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpMessages();
+    Shot s;
+    RECT r;
+    GetClientRect(window, &r);
+    s.width = r.right;
+    s.height = r.bottom;
+    HDC dc = GetDC(window);
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x)
+            s.pixels.push_back(GetPixel(dc, x, y));
+    ReleaseDC(window, dc);
+    return s;
+}
+
+LabelShots CaptureLabel(int i) {
+    ListItem* item = Entry(i);
+    LabelShots shots;
+    shots.withText = Capture(item->label);
+    const auto first = item->text[0];
+    item->text[0] = 0;
+    shots.withoutText = Capture(item->label);
+    item->text[0] = first;
+    InvalidateRect(item->label, nullptr, FALSE);
+    return shots;
 }
 
 ListItem* Entry(int i) {

@@ -71,6 +71,67 @@ std::string SystemMessage(DWORD error);
 // The colour of a window's pixel as shown on screen, after painting.
 COLORREF PixelOf(HWND window, int x, int y);
 
+// Colours within a blend of each other (text edges are smoothed).
+bool Near(COLORREF a, COLORREF b);
+// WCAG's contrast ratio of two colours, from 1 (the same) to 21.
+double Contrast(COLORREF a, COLORREF b);
+
+// Every pixel of a window's client area, as painted (Capture).
+struct Shot {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF at(int x, int y) const { return pixels[y * width + x]; }
+    int Count(COLORREF c) const {
+        int n = 0;
+        for (COLORREF p : pixels)
+            n += Near(p, c);
+        return n;
+    }
+    int CountExactlyNot(COLORREF c) const {
+        int n = 0;
+        for (COLORREF p : pixels)
+            n += p != c;
+        return n;
+    }
+    // Longest horizontal run of pixels near the colour.
+    int LongestRun(COLORREF c) const {
+        int best = 0;
+        for (int y = 0; y < height; ++y) {
+            int run = 0;
+            for (int x = 0; x < width; ++x) {
+                run = Near(at(x, y), c) ? run + 1 : 0;
+                best = std::max(best, run);
+            }
+        }
+        return best;
+    }
+    bool AnyInColumns(int from, int to, COLORREF c) const {
+        for (int y = 0; y < height; ++y)
+            for (int x = from; x <= to; ++x)
+                if (Near(at(x, y), c)) return true;
+        return false;
+    }
+    // The box [left, right] x [top, bottom] around every pixel near the colour.
+    RECT Extent(COLORREF c) const {
+        RECT r = {width, height, -1, -1};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (Near(at(x, y), c)) {
+                    r.left = std::min<LONG>(r.left, x), r.right = std::max<LONG>(r.right, x);
+                    r.top = std::min<LONG>(r.top, y), r.bottom = std::max<LONG>(r.bottom, y);
+                }
+        return r;
+    }
+};
+
+Shot Capture(HWND window);
+// Entry i's label as painted, then as painted with its text emptied in
+// memory for that one paint: the background under the letters.
+struct LabelShots {
+    Shot withText, withoutText;
+};
+LabelShots CaptureLabel(int i);
+
 // Entries of the list in memory, as (text, done) pairs.
 std::vector<std::pair<std::string, int>> ListedEntries();
 // The i-th record of the list, or null.

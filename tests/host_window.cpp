@@ -36,6 +36,20 @@ void subscribe(UINT action, HWND window, std::vector<UINT> messages) {
     std::fill(messages.begin(), messages.end(), 0xdeadu); // valid only during the call
 }
 
+// The keys a user presses once the popup menu is open; a menu still open
+// after three seconds is closed, as if clicked away.
+std::vector<WPARAM> menuKeys;
+int menuTicks;
+void CALLBACK pressMenuKeys(HWND, UINT, UINT_PTR, DWORD) {
+    HWND menu = FindWindowA("#32768", NULL);
+    if (menu && IsWindowVisible(menu)) {
+        for (WPARAM key : menuKeys)
+            PostMessageA(menu, WM_KEYDOWN, key, 0);
+        menuKeys.clear();
+    }
+    if (++menuTicks == 60) EndMenu();
+}
+
 class HostWindows : public testing::Test {
   protected:
     void SetUp() override {
@@ -217,8 +231,26 @@ TEST_F(HostWindows, MenusAreRecordedAndFreed) {
                                  "  Window >\n"
                                  "    Always On Top -> @zelk.alwaysOnTop [x]\n"
                                  "  About -> @zelk.about\n");
-    EXPECT_TRUE(deliveries.empty());      // nothing is chosen without a user
     EXPECT_EQ(HostMenuLiveCount(), live); // shown menus are freed
+
+    // Shown to a user, who closes it with Escape, then picks the last item
+    // with Up and Return: only that choice is broadcast, and only once
+    // ShowMenu has returned.
+    HostSetMenuInteractive(true);
+    for (const std::vector<WPARAM>& keys : {std::vector<WPARAM>{VK_ESCAPE}, {VK_UP, VK_RETURN}}) {
+        HostMenu shown = MakeMenu("zelk");
+        MakeMenuItem(shown, "Always On Top", "@zelk.alwaysOnTop", true);
+        MakeMenuItem(shown, "About", "@zelk.about", false);
+        menuKeys = keys, menuTicks = 0;
+        UINT_PTR timer = SetTimer(NULL, 0, 50, pressMenuKeys);
+        ShowMenu(shown);
+        KillTimer(NULL, timer);
+        EXPECT_TRUE(deliveries.empty()) << "nothing runs inside ShowMenu";
+        for (MSG msg; PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE);)
+            DispatchMessageA(&msg);
+    }
+    HostSetMenuInteractive(false);
+    EXPECT_EQ(log(), "a10901:@zelk.about;");
 
     DelMenu(menu); // stale: ignored
     HostMenu again = MakeMenu("again"), sub = MakeMenu("sub");

@@ -157,7 +157,7 @@ void RunSeed(unsigned seed, int operations) {
     for (int op = 0; op < operations; ++op) {
         int n = static_cast<int>(model.entries.size());
         int k = n ? static_cast<int>(random() % n) : 0;
-        switch (random() % 8) {
+        switch (random() % 9) {
         case 0:
         case 1:
             SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
@@ -168,12 +168,13 @@ void RunSeed(unsigned seed, int operations) {
             SendMessageA(Entry(k)->label, WM_RBUTTONDBLCLK, 0, 0);
             model.entries.erase(model.entries.begin() + k);
             break;
-        case 3:
+        case 3: {
             if (!n) break;
-            SendMessageA(Entry(k)->doneBox, random() % 2 ? WM_LBUTTONUP : WM_MBUTTONUP, 0, 0);
-            model.entries[k].second = Entry(k)->done;
-            ASSERT_TRUE(model.entries[k].second == 0 || model.entries[k].second == 1);
+            const bool left = random() % 2; // flips the tick; a middle click clears it
+            SendMessageA(Entry(k)->doneBox, left ? WM_LBUTTONUP : WM_MBUTTONUP, 0, 0);
+            model.entries[k].second = left && !model.entries[k].second;
             break;
+        }
         case 4: {
             if (!n) break;
             std::string typed = RandomText(random);
@@ -201,6 +202,20 @@ void RunSeed(unsigned seed, int operations) {
                       std::string::npos);
             ASSERT_TRUE(beginPlugin(GetModuleHandleA(nullptr)) == 0);
             break;
+        case 8: { // dragged far above the first entry or far below the last
+            if (!n) break;
+            const bool up = random() % 2;
+            const LPARAM to = MAKELPARAM(30, static_cast<WORD>(up ? -900 : 900));
+            SendMessageA(Entry(k)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
+            SendMessageA(Entry(k)->label, WM_MOUSEMOVE, MK_LBUTTON, to);
+            SendMessageA(Entry(k)->label, WM_LBUTTONUP, 0, to);
+            auto at = model.entries.begin() + k;
+            if (up)
+                std::rotate(model.entries.begin(), at, at + 1);
+            else
+                std::rotate(at, at + 1, model.entries.end());
+            break;
+        }
         }
         PumpMessages();
         ++TheReport().randomOperations;
