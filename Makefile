@@ -64,15 +64,17 @@ test: build prefix
 	@cd $(BUILD64) && $(XVFB) ctest --output-on-failure
 
 # Figures are only worth keeping from an otherwise idle machine: the load
-# average before the run goes into the report.
+# average before the run goes into the report. A run whose output checks
+# failed still writes its report, saying FAILED, and then fails.
 bench: build prefix
 	@tree=$(MAIN_TREE); \
-	cut -d' ' -f1-3 /proc/loadavg > $$tree/bench/load-before && \
+	cut -d' ' -f1-3 /proc/loadavg > $$tree/bench/load-before || exit 1; \
 	(cd $$tree/bench && rm -f figures.md && $(XVFB) ../wine-run \
-		zelk_bench.exe --reps $(BENCH_REPS) --markdown figures.md --raw timings.csv) && \
+		zelk_bench.exe --reps $(BENCH_REPS) --markdown figures.md --raw timings.csv); \
+	ran=$$?; \
 	bench/write-report $$tree/bench/figures.md docs/performance.md "$$(cat $$tree/bench/load-before)" \
 		"make bench$(if $(filter command line,$(origin BENCH_REPS)), BENCH_REPS=$(BENCH_REPS))" \
-		"$$(cat $$tree/wine-arch)"
+		"$$(cat $$tree/wine-arch)" && [ $$ran -eq 0 ]
 
 run: build prefix
 	@tree=$(MAIN_TREE); $(RUNS32) || echo $(NO32); \

@@ -340,6 +340,25 @@ std::vector<unsigned> Capture(HWND window, int& width, int& height) {
     return pixels;
 }
 
+// Each check of equal output that failed, for the verdict: a run that timed
+// unequal work fails, whatever its figures.
+std::vector<std::string> Mismatches;
+
+// Returns the line for the report, and keeps it in Mismatches too when bad.
+std::string Checked(bool good, const std::string& line) {
+    if (!good) Mismatches.push_back(line);
+    return good ? line : "FAILED: " + line;
+}
+
+// A capture of one colour shows nothing (a window not drawn, or not there
+// to read), so two of them agreeing proves nothing.
+bool Blank(const std::vector<unsigned>& pixels) {
+    if (pixels.empty()) return true;
+    for (unsigned p : pixels)
+        if ((p & 0xffffff) != (pixels[0] & 0xffffff)) return false;
+    return true;
+}
+
 // The bare routine is only a fair lower bound if it shows what zelk shows.
 // Returns a line for the report.
 std::string ComparePixels(const char* when) {
@@ -350,14 +369,19 @@ std::string ComparePixels(const char* when) {
     if (zw != bw || zh != bh) {
         snprintf(line, sizeof line, "%s: sizes differ (zelk %dx%d, bare %dx%d)", when, zw, zh, bw,
                  bh);
-        return line;
+        return Checked(false, line);
+    }
+    if (Blank(z) || Blank(b)) {
+        snprintf(line, sizeof line, "%s: a capture is blank (zelk %s, bare %s)", when,
+                 Blank(z) ? "one colour" : "drawn", Blank(b) ? "one colour" : "drawn");
+        return Checked(false, line);
     }
     size_t differing = 0;
     for (size_t i = 0; i < z.size(); ++i)
         differing += (z[i] & 0xffffff) != (b[i] & 0xffffff);
     snprintf(line, sizeof line, "%s: %u of %u pixels differ", when, unsigned(differing),
              unsigned(z.size()));
-    return line;
+    return Checked(differing == 0, line);
 }
 
 // The file zelk saved against the bytes the bare routine saved for the same
@@ -376,7 +400,7 @@ std::string CompareFiles(const char* when, const std::string& zelkSettings) {
     else
         snprintf(line, sizeof line, "%s: differ from byte %u on (zelk.rc %u bytes, bare %u)", when,
                  unsigned(at), unsigned(saved.size()), unsigned(expected.size()));
-    return line;
+    return Checked(saved == expected, line);
 }
 
 // ---- the DLL file ----
@@ -784,9 +808,17 @@ int main(int argc, char** argv) {
     snprintf(line, sizeof line, "bench ran %.1f s", (NowMs() - benchBegan) / 1000.0);
     report.Line(line, std::string("- ") + line);
 
+    if (!Mismatches.empty()) {
+        std::string verdict = "FAILED: the bare lower bound did not give zelk's output, so these "
+                              "figures compare unequal work:";
+        for (const std::string& m : Mismatches)
+            verdict += " " + m + ";";
+        report.text = verdict + "\n" + report.text;
+        report.markdown = "**" + verdict + "**\n\n" + report.markdown;
+    }
     fputs(report.text.c_str(), stdout);
     if (!markdownPath.empty() && !bench::WriteWholeFile(markdownPath, report.markdown))
         Fail("cannot write the Markdown figures");
     if (!rawPath.empty() && !bench::WriteWholeFile(rawPath, raw)) Fail("cannot write the timings");
-    return 0;
+    return Mismatches.empty() ? 0 : 1;
 }
