@@ -319,31 +319,28 @@ TEST_F(DataTest, OverlongHostStringsAreCut) {
 // Every line zelk did not load comes back verbatim, after zelk's own lines:
 // comments, blank lines, unknown keys, other plug-ins' keys, later duplicates,
 // entries past the 50th found and entries numbered past 100.
-TEST_F(DataTest, LinesNotLoadedAreWrittenBackVerbatim) {
+// Lines that are not zelk's keep their bytes and order; later duplicates of
+// zelk's keys go; entries past the 50th are written on after the 50 shown.
+TEST_F(DataTest, OtherLinesAreKeptAndEntriesPast50WrittenOn) {
     std::string entries;
-    for (int n = 1; n <= 55; ++n)
+    std::vector<std::pair<std::string, int>> all;
+    for (int n = 1; n <= 55; ++n) {
         entries += "zelk.zelk" + std::to_string(n) + ".text: e" + std::to_string(n) +
                    "\nzelk.zelk" + std::to_string(n) + ".done: " + std::to_string(n % 2) + "\n";
-    std::string past50;
-    for (int n = 51; n <= 55; ++n)
-        past50 += "zelk.zelk" + std::to_string(n) + ".text: e" + std::to_string(n) + "\nzelk.zelk" +
-                  std::to_string(n) + ".done: " + std::to_string(n % 2) + "\n";
+        all.emplace_back("e" + std::to_string(n), n % 2);
+    }
     WriteFileText(SettingsPath(),
                   "# a comment\r\n" + SettingsText({}).substr(0, 20) + "\n" +
                       SettingsText({}).substr(20) +
                       "  other.plugin.key: value\nzelk.unknown: 1\nZELK.WIDTH: 300\n" + entries +
-                      "zelk.zelk101.text: far\nzelk.zelk101.done: 1");
+                      "zelk.zelk2.text: hidden\nzelk.zelk101.text: far\nzelk.zelk101.done: 1");
     Instance p;
     ASSERT_EQ(ItemCount, 50);
     p.ListStaged();
     ASSERT_TRUE(p->WriteSettings());
-    std::vector<std::pair<std::string, int>> first50;
-    for (int n = 1; n <= 50; ++n)
-        first50.emplace_back("e" + std::to_string(n), n % 2);
-    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(first50) +
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(all) +
                                                 "# a comment\r\n\n  other.plugin.key: value\n"
-                                                "zelk.unknown: 1\nZELK.WIDTH: 300\n" +
-                                                past50 +
+                                                "zelk.unknown: 1\n"
                                                 "zelk.zelk101.text: far\nzelk.zelk101.done: 1");
 }
 

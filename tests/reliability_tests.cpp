@@ -13,6 +13,9 @@
 #include "plugin/EntryPoints.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "ui/ChildWindows.h"
+#include "ui/InPlaceEdit.h"
+#include "ui/ListActions.h"
 #include "ui/PluginWindows.h"
 
 using namespace test;

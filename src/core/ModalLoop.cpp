@@ -7,17 +7,33 @@ namespace {
 
 HostMenu Showing = nullptr; // the menu whose ShowMenu call has not returned
 bool ReleaseWanted = false; // a release of it came meanwhile
+int Depth = 0;              // loops of ours under way
 
 } // namespace
 
 ModalLoop::ModalLoop() : module_(nullptr), destroyedBefore_(InstancesDestroyed) {
+    ++Depth;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             reinterpret_cast<LPCSTR>(&HostMenuShowing), &module_))
         module_ = nullptr;
 }
 
 ModalLoop::~ModalLoop() {
+    --Depth;
     if (module_ && !InstanceEnded()) FreeLibrary(module_);
+}
+
+bool InModalLoop() {
+    return Depth > 0;
+}
+
+// The configuration menu shows the settings as they were when it was made:
+// a change lets it go.
+void ReleaseConfigurationMenu() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    ReleaseHostMenu(p->menu);
+    p->menu = nullptr;
 }
 
 bool ModalLoop::InstanceEnded() const {

@@ -30,3 +30,6 @@ class ModalLoop {
 void ShowHostMenu(HostMenu menu);
 void ReleaseHostMenu(HostMenu menu);
 bool HostMenuShowing();
+// True while a box, a menu or a move of ours runs its loop.
+bool InModalLoop();
+void ReleaseConfigurationMenu();

@@ -48,4 +48,6 @@ PluginInstance::~PluginInstance() {
     if (editFont) DeleteObject(editFont);
     free(styleRecord);
     free(keptLines);
+    free(startBytes);
+    if (saveMutex) CloseHandle(saveMutex);
 }

@@ -5,6 +5,9 @@
 
 #include "core/HostInterface.h"
 
+struct Change;
+struct Document;
+
 constexpr int PathSize = 260;
 constexpr int FontFaceSize = 256;
 constexpr int CommandSize = 4096;
@@ -13,17 +16,16 @@ constexpr int MaxWindowWidth = 4000;
 
 // Posted by the plug-in to its own main window: a box telling a problem with
 // the settings file is shown from the message loop, never from inside the
-// action that met the problem; and the rows are laid out anew after entries
-// read from the file joined the list.
+// action that met the problem.
 constexpr UINT TellSettingsProblemMessage = WM_APP + 0x2a0;
-constexpr UINT LayOutEntriesMessage = WM_APP + 0x2a1;
+// The settings file's folder changed (posted by the watching thread).
+constexpr UINT SettingsFolderChangedMessage = WM_APP + 0x2a1;
 
 // What the next box about the settings file has to tell (bits of
 // PluginInstance::warnings).
 enum SettingsWarning {
     WarnUnreadable = 1, // the file exists but could not be read at start
-    WarnSaveFailed = 2, // a save failed after a good one (or after the start)
-    WarnNotSaved = 4    // entries past the 50th stay in the window only
+    WarnSaveFailed = 2  // a save failed after a good one (or after the start)
 };
 
 class PluginInstance {
@@ -41,11 +43,23 @@ class PluginInstance {
 
     void LocateSettings();
     void ReadSettings();
+    // Writes the list and settings as they stand, without looking at the file.
     bool WriteSettings();
-    // The one way an action saves: reads a file that could not be read
-    // before (and merges it), writes the whole file, and keeps the count of
-    // failures so that a run of them is told once. False when not saved.
-    bool Save();
+    // The one way an action saves. `change` (kept until it is in the file)
+    // is what the action did; when the file changed since zelk last read or
+    // wrote it, it is read and every change not yet in it is applied to it
+    // (mergedOnSave, MergedDocument()), else the list is written as it
+    // stands. Keeps the count of failures so that a run of them is told
+    // once. False when not saved.
+    bool Save(Change* change = nullptr);
+    // Reads the file another program changed, applying the changes not yet
+    // in it; see MergedDocument(). False when it cannot be read.
+    bool MergeWithFile(bool& missing);
+    bool FileChangedSinceSeen() const;
+    // The list on screen and the settings, as a document.
+    void Snapshot(Document& d) const;
+    // The document's settings; the window's place and docking only withPlace.
+    void TakeDocument(const Document& d, bool withPlace);
     void ReadStyle();
 
     HINSTANCE module;
@@ -90,7 +104,17 @@ class PluginInstance {
     // False while the file exists but could not be read: it is then never
     // replaced, and each save tries to read it first.
     bool settingsRead = false;
-    bool movedThisSession = false;
+    // The hash of the file's bytes as zelk last read or wrote them: a save
+    // or a change notice compares the file with it.
+    unsigned long long fileHash = 0;
+    bool fileHashKnown = false;
+    bool mergedOnSave = false;         // the last save merged another program's write
+    bool changesDroppedOnSave = false; // ... and a change's entry was gone from it
+    // The file as read at start, kept for the backup at the first save.
+    char* startBytes = nullptr;
+    size_t startLength = 0;
+    bool backupMade = false;
+    HANDLE saveMutex = nullptr; // one per settings file, across copies of zelk
     // A run of failed saves: from the first failure after a good save (or
     // after the start) to the next good save.
     bool inFailureRun = false;
@@ -99,12 +123,14 @@ class PluginInstance {
     DWORD readError = 0;          // why the file could not be read
     DWORD saveError = 0;          // why the last save failed
     DWORD runError = 0;           // why the first save of the current run failed
-    int entriesNotSaved = 0;      // past the 50th after a merge
 
   private:
     void TakeCreationDefaults();
     void CreateDefaultFile();
-    bool MergeFileReadAtLast();
+    bool TakeFileBytes(const char* bytes, size_t length, Document& d);
+    bool WriteDocument(const Document& d, bool checkFirst);
+    bool TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* path) const;
+    void MakeBackup();
     void StartFailureRun(DWORD error);
     void Warn(int warning);
 };

@@ -10,6 +10,9 @@ int ItemCount = 0;
 char LoadedText[MaxListed][ItemTextSize];
 int LoadedDone[MaxListed];
 HWND EditingLabel = nullptr;
+OpenEdit Edit = {};
+EntryRecord Overflow[MaxDocumentEntries];
+int OverflowCount = 0;
 
 static bool OwnsWindow(const ListItem* item, HWND window) {
     return item->label == window || item->doneBox == window;

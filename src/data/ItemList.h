@@ -10,6 +10,15 @@ constexpr int MaxItems = 50;
 // past the 50th stay in the window (unsaved) rather than being dropped.
 constexpr int MaxListed = 2 * MaxItems;
 constexpr int ItemTextSize = 100; // 99 characters and the terminator
+// Entries are looked for under the numbers 1 to 100 in the file; a merge may
+// make more, which are kept (written on past 100) rather than dropped.
+constexpr int MaxEntryNumber = 100;
+constexpr int MaxDocumentEntries = 2 * MaxEntryNumber;
+
+struct EntryRecord {
+    char text[ItemTextSize];
+    int done;
+};
 
 struct ListItem {
     char text[ItemTextSize];
@@ -26,6 +35,19 @@ extern int ItemCount;
 extern char LoadedText[MaxListed][ItemTextSize];
 extern int LoadedDone[MaxListed];
 extern HWND EditingLabel;
+// An open edit: the entry's text and place when it began, so the stored
+// text finds its entry after the list changed, or comes back as a new entry
+// where the edited one vanished (EditingLabel is then null).
+struct OpenEdit {
+    bool open;
+    int index;
+    char original[ItemTextSize];
+};
+extern OpenEdit Edit;
+// Entries past the 50th: not shown, written after the shown ones, and shown
+// once there is room.
+extern EntryRecord Overflow[MaxDocumentEntries];
+extern int OverflowCount;
 
 ListItem* FindItem(HWND window);
 ListItem* FindPreviousItem(HWND window);

@@ -7,7 +7,9 @@
 
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
+#include "data/Changes.h"
 #include "data/ItemList.h"
+#include "data/SaveLock.h"
 #include "data/SettingsText.h"
 #include "data/Text.h"
 
@@ -15,6 +17,10 @@ namespace {
 
 // One at a time: the plug-in runs on the shell's one window thread.
 ParsedFile Parsed;
+
+const char* BoolText(int value) {
+    return value ? "true" : "false";
+}
 
 // Joins a directory (with its trailing backslash) and a file name; false when
 // the result would not fit a path buffer, so such a candidate is skipped.
@@ -37,10 +43,6 @@ bool FindCandidate(wchar_t (&out)[PathSize], const wchar_t* directory) {
         if (JoinPath(out, directory, name) && FileExists(out)) return true;
     }
     return false;
-}
-
-const char* BoolText(bool value) {
-    return value ? "true" : "false";
 }
 
 // Writes one whole buffer; on a full disk a short write is reported as
@@ -123,11 +125,93 @@ void PluginInstance::CreateDefaultFile() {
     WriteSettings();
 }
 
+// The file's entries go to the staging tables (the first 50) and past them;
+// its settings to the instance. The window's place and docking are taken
+// only at start: they belong to this window, not to whoever wrote the file.
+void PluginInstance::TakeDocument(const Document& d, bool withPlace) {
+    if (withPlace) {
+        x = d.settings[KeyX];
+        y = d.settings[KeyY];
+        InSlit = d.settings[KeyInSlit] != 0;
+    }
+    width = d.settings[KeyWidth];
+    alwaysOnTop = d.settings[KeyOnTop] != 0;
+    snapToEdges = d.settings[KeySnap] != 0;
+    transparencyOn = d.settings[KeyTransparency] != 0;
+    alpha = d.settings[KeyAlpha];
+}
+
+void PluginInstance::Snapshot(Document& d) const {
+    d.count = 0;
+    // After a window construction failed the entries are only staged.
+    if (EntriesAreStaged()) {
+        for (int i = 0; i < ItemCount && i < MaxListed; ++i) {
+            CopyText(d.entries[d.count].text, ItemTextSize, LoadedText[i]);
+            d.entries[d.count++].done = LoadedDone[i];
+        }
+    } else {
+        for (const ListItem* item = ListHead; item && d.count < MaxDocumentEntries;
+             item = item->next) {
+            CopyText(d.entries[d.count].text, ItemTextSize, item->text);
+            d.entries[d.count++].done = item->done;
+        }
+    }
+    for (int i = 0; i < OverflowCount && d.count < MaxDocumentEntries; ++i)
+        d.entries[d.count++] = Overflow[i];
+    d.settings[KeyX] = x;
+    d.settings[KeyY] = y;
+    d.settings[KeyWidth] = width;
+    d.settings[KeyOnTop] = alwaysOnTop;
+    d.settings[KeySnap] = snapToEdges;
+    d.settings[KeyTransparency] = transparencyOn;
+    d.settings[KeyInSlit] = InSlit;
+    d.settings[KeyAlpha] = alpha;
+}
+
+namespace {
+
+// One at a time: the plug-in runs on the shell's one window thread.
+Document Merged;
+
+void StageEntries(const Document& d) {
+    ItemCount = d.count < MaxItems ? d.count : MaxItems;
+    for (int i = 0; i < ItemCount; ++i) {
+        CopyText(LoadedText[i], ItemTextSize, d.entries[i].text);
+        LoadedDone[i] = d.entries[i].done;
+    }
+    OverflowCount = 0;
+    for (int i = ItemCount; i < d.count; ++i)
+        Overflow[OverflowCount++] = d.entries[i];
+}
+
+} // namespace
+
+const Document& MergedDocument() {
+    return Merged;
+}
+
+// Takes in a file's bytes: its document, and every line that is not zelk's.
+bool PluginInstance::TakeFileBytes(const char* bytes, size_t length, Document& d) {
+    char* kept = nullptr;
+    size_t keptBytes = 0;
+    Parse(bytes, length, Parsed);
+    if (!KeepUnloadedLines(Parsed, kept, keptBytes)) return false;
+    ::TakeDocument(Parsed, d);
+    free(keptLines);
+    keptLines = kept;
+    keptLength = keptBytes;
+    fileHash = HashBytes(bytes, length, HashStart);
+    fileHashKnown = true;
+    settingsRead = true;
+    return true;
+}
+
 // One read of the whole file: zelk's settings and entries are taken from it,
 // every other line is kept. A file that exists but cannot be read leaves the
 // defaults in place and is marked never to be written over.
 void PluginInstance::ReadSettings() {
     ItemCount = 0;
+    OverflowCount = 0;
     char* bytes = nullptr;
     size_t length = 0;
     DWORD error = 0;
@@ -145,15 +229,9 @@ void PluginInstance::ReadSettings() {
             return;
         }
     }
-    ParsedFile* parsed = &Parsed;
-    char* kept = nullptr;
-    size_t keptBytes = 0;
-    if (read == FileRead::ok) {
-        Parse(bytes, length, *parsed);
-        if (!KeepUnloadedLines(*parsed, kept, keptBytes)) {
-            read = FileRead::unreadable;
-            error = ERROR_NOT_ENOUGH_MEMORY;
-        }
+    if (read == FileRead::ok && !TakeFileBytes(bytes, length, Merged)) {
+        read = FileRead::unreadable;
+        error = ERROR_NOT_ENOUGH_MEMORY;
     }
     if (read != FileRead::ok) {
         free(bytes);
@@ -164,26 +242,32 @@ void PluginInstance::ReadSettings() {
         Warn(WarnUnreadable);
         return;
     }
-    ApplySettings(*this, *parsed);
-    ItemCount = TakeEntries(*parsed, LoadedText, LoadedDone);
-    free(keptLines);
-    keptLines = kept;
-    keptLength = keptBytes;
-    settingsRead = true;
-    free(bytes);
+    TakeDocument(Merged, true);
+    StageEntries(Merged);
+    // Kept for the backup made at the first save.
+    free(startBytes);
+    startBytes = bytes;
+    startLength = length;
 }
 
-// The path the file is first written to, beside the settings file so that
-// the final rename stays on one volume.
-static bool TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* settingsPath) {
-    const size_t length = wcslen(settingsPath);
-    if (length + 4 < PathSize) {
-        memcpy(out, settingsPath, length * sizeof(wchar_t));
-        memcpy(out + length, L".tmp", 5 * sizeof(wchar_t));
+// The temporary file is this copy's own (two copies of zelk may share a
+// settings file), beside the settings file so that the final rename stays on
+// one volume.
+bool PluginInstance::TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* path) const {
+    const unsigned id = static_cast<unsigned>(GetCurrentProcessId() * 31u +
+                                              (reinterpret_cast<UINT_PTR>(module) >> 16));
+    char ascii[32];
+    FormatText(ascii, sizeof ascii, ".%08x.tmp", id);
+    wchar_t suffix[32];
+    Utf8ToWide(suffix, sizeof suffix / sizeof suffix[0], ascii);
+    const size_t length = wcslen(path), extra = wcslen(suffix);
+    if (length + extra < PathSize) {
+        memcpy(out, path, length * sizeof(wchar_t));
+        memcpy(out + length, suffix, (extra + 1) * sizeof(wchar_t));
         return true;
     }
     // No room for the suffix: a shorter name in the same folder still fits.
-    memcpy(out, settingsPath, (length + 1) * sizeof(wchar_t));
+    memcpy(out, path, (length + 1) * sizeof(wchar_t));
     wchar_t* slash = wcsrchr(out, L'\\');
     wchar_t* name = slash ? slash + 1 : out;
     if (static_cast<size_t>(name - out) + 6 > PathSize) return false;
@@ -191,12 +275,53 @@ static bool TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* settingsPa
     return true;
 }
 
+namespace {
+
+// A file written whole under a temporary name, every write checked and
+// flushed; the caller moves it into place. False with the reason.
+struct TemporaryFile {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = 0;
+    bool ok = true;
+    unsigned long long hash = HashStart;
+
+    bool Open(const wchar_t* path) {
+        file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) error = GetLastError();
+        return ok = file != INVALID_HANDLE_VALUE;
+    }
+    void Put(const char* text, size_t length) {
+        ok = ok && WriteAll(file, text, length, error);
+        hash = HashBytes(text, length, hash);
+    }
+    bool Close() {
+        if (ok && !FlushFileBuffers(file)) {
+            ok = false;
+            error = GetLastError();
+        }
+        CloseHandle(file);
+        return ok;
+    }
+};
+
+bool Replace(const wchar_t* from, const wchar_t* to, DWORD& error) {
+    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    error = GetLastError();
+    return false;
+}
+
+} // namespace
+
 // Writes the whole file so that it is never seen half-written: everything
 // goes to a temporary file that replaces the settings file in one step. zelk's
-// own lines come first, then every line it did not load, as read at start.
-// On any failure the previous file stays byte for byte as it was, the
-// temporary file is removed, saveError says why, and false is returned.
-bool PluginInstance::WriteSettings() {
+// own lines come first, then every line it did not load. `expected` is the
+// hash of the file as it must still be when it is replaced (0: absent, as
+// last seen); another program's write meanwhile leaves both as they are and
+// returns false with ERROR_RETRY, so the caller merges and tries again. On
+// any failure the previous file stays byte for byte as it was, the temporary
+// file is removed, saveError says why, and false is returned.
+bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
     // A file that exists but could not be read is never written over.
     if (!settingsRead) {
         saveError = readError;
@@ -215,143 +340,160 @@ bool PluginInstance::WriteSettings() {
         saveError = ERROR_ACCESS_DENIED;
         return false;
     }
-    HANDLE file = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        saveError = GetLastError();
+    TemporaryFile out;
+    if (!out.Open(temporary)) {
+        saveError = out.error;
         return false;
     }
-
     char line[CommandSize];
-    DWORD error = 0;
-    bool ok = true;
-    auto put = [&](int length) {
-        ok = ok && WriteAll(file, line, static_cast<size_t>(length), error);
-    };
+    auto put = [&](int length) { out.Put(line, static_cast<size_t>(length)); };
+    const int* v = d.settings;
     put(FormatText(line, sizeof line, "zelk.position.x: %d\n", x));
     put(FormatText(line, sizeof line, "zelk.position.y: %d\n", y));
-    put(FormatText(line, sizeof line, "zelk.width: %d\n", width));
-    put(FormatText(line, sizeof line, "zelk.alwaysOnTop: %s\n", BoolText(alwaysOnTop)));
-    put(FormatText(line, sizeof line, "zelk.snapWindow: %s\n", BoolText(snapToEdges)));
-    put(FormatText(line, sizeof line, "zelk.transparency: %s\r\n", BoolText(transparencyOn)));
+    put(FormatText(line, sizeof line, "zelk.width: %d\n", v[KeyWidth]));
+    put(FormatText(line, sizeof line, "zelk.alwaysOnTop: %s\n", BoolText(v[KeyOnTop])));
+    put(FormatText(line, sizeof line, "zelk.snapWindow: %s\n", BoolText(v[KeySnap])));
+    put(FormatText(line, sizeof line, "zelk.transparency: %s\r\n", BoolText(v[KeyTransparency])));
     put(FormatText(line, sizeof line, "zelk.inSlit: %s\r\n", BoolText(InSlit)));
-    put(FormatText(line, sizeof line, "zelk.transparency.alpha: %d\r\n", alpha));
-
-    // After a window construction failed the entries are only staged: write those.
-    bool fromList = !EntriesAreStaged();
-    const ListItem* item = ListHead;
+    put(FormatText(line, sizeof line, "zelk.transparency.alpha: %d\r\n", v[KeyAlpha]));
+    // Entries past the 50th are written on after the shown ones, so that no
+    // merge drops one; past 100 a reader keeps them as lines of their own.
     int n = 1;
-    // The file holds 50 entries; any past them stay in the window only.
-    for (int i = 0; i < ItemCount && ok && n <= MaxItems; ++i) {
-        const char* text;
-        int done;
-        if (fromList) {
-            if (!item) break;
-            text = item->text;
-            done = item->done;
-            item = item->next;
-        } else {
-            if (i >= MaxListed) break;
-            text = LoadedText[i];
-            done = LoadedDone[i];
-        }
+    for (int i = 0; i < d.count && out.ok; ++i) {
+        const EntryRecord& entry = d.entries[i];
         // An empty or blank text could not be read back as an entry: such an
         // entry is left out and numbering goes on.
-        if (IsBlankText(text)) continue;
+        if (IsBlankText(entry.text)) continue;
         // A control character (a line break above all) would split the line
         // or plant keys, so each is written as a space.
         char safe[ItemTextSize];
-        CopyText(safe, sizeof safe, text);
+        CopyText(safe, sizeof safe, entry.text);
         ReplaceControlCharacters(safe);
         put(FormatText(line, sizeof line, "zelk.zelk%d.text: %s\n", n, safe));
-        put(FormatText(line, sizeof line, "zelk.zelk%d.done: %d\n", n, done));
+        put(FormatText(line, sizeof line, "zelk.zelk%d.done: %d\n", n, entry.done));
         ++n;
     }
-    if (ok && keptLength) ok = WriteAll(file, keptLines, keptLength, error);
-
-    if (ok && !FlushFileBuffers(file)) {
+    if (keptLength) out.Put(keptLines, keptLength);
+    bool ok = out.Close();
+    DWORD error = out.error;
+    // Another program's write since the last read is merged, not replaced:
+    // the file is looked at once more right before the replacement.
+    if (ok && checkFirst && FileChangedSinceSeen()) {
         ok = false;
-        error = GetLastError();
+        error = ERROR_RETRY;
     }
-    CloseHandle(file);
-    if (ok &&
-        !MoveFileExW(temporary, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ok = false;
-        error = GetLastError();
-    }
+    if (ok) MakeBackup();
+    if (ok) ok = Replace(temporary, settingsPath, error);
     if (!ok) {
         DeleteFileW(temporary);
         saveError = error ? error : ERROR_WRITE_FAULT;
+        return false;
     }
-    return ok;
+    fileHash = out.hash;
+    fileHashKnown = true;
+    return true;
 }
 
-// A file that could not be read at start is read now. Its entries go before
-// the ones made since, its settings replace the defaults the session started
-// with (a position the user has since moved the window to stays), and its
-// other lines are kept from now on.
-bool PluginInstance::MergeFileReadAtLast() {
+bool PluginInstance::WriteSettings() {
+    Snapshot(Merged);
+    return WriteDocument(Merged, false);
+}
+
+// Whether the file differs from the bytes zelk last read or wrote: another
+// program wrote, replaced or deleted it. A file held for the moment counts
+// as changed, so it is read (and waited for) before it is replaced.
+bool PluginInstance::FileChangedSinceSeen() const {
+    char* bytes = nullptr;
+    size_t length = 0;
+    DWORD error = 0;
+    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, 0);
+    bool changed = read == FileRead::missing ? fileHashKnown
+                                             : read != FileRead::ok || !fileHashKnown ||
+                                                   HashBytes(bytes, length, HashStart) != fileHash;
+    free(bytes);
+    return changed;
+}
+
+// The file as it was read at start is kept beside it under its own name
+// plus ".bak", once a session, before the first save replaces it.
+void PluginInstance::MakeBackup() {
+    if (!startBytes || backupMade) return;
+    wchar_t backup[PathSize], temporary[PathSize];
+    const size_t length = wcslen(settingsPath);
+    if (length + 4 >= PathSize) return;
+    memcpy(backup, settingsPath, length * sizeof(wchar_t));
+    memcpy(backup + length, L".bak", 5 * sizeof(wchar_t));
+    if (!TemporaryPathFor(temporary, backup)) return;
+    TemporaryFile out;
+    if (!out.Open(temporary)) return;
+    out.Put(startBytes, startLength);
+    DWORD error = 0;
+    if (out.Close() && Replace(temporary, backup, error)) {
+        backupMade = true;
+        free(startBytes);
+        startBytes = nullptr;
+    } else {
+        DeleteFileW(temporary);
+    }
+}
+
+// Reads the file as another program left it, takes its lines and settings
+// (never the window's place or docking), and applies to its list every
+// change not yet in it. The result is in MergedDocument(). False when the
+// file cannot be read; true with `missing` when it is gone.
+bool PluginInstance::MergeWithFile(bool& missing) {
+    missing = false;
     char* bytes = nullptr;
     size_t length = 0;
     DWORD error = 0;
     FileRead read = ReadWholeFile(settingsPath, bytes, length, error, PatienceBeforeSave);
     if (read == FileRead::missing) {
-        settingsRead = true; // gone meanwhile: nothing left to protect
+        missing = true;
         return true;
     }
-    char* kept = nullptr;
-    size_t keptBytes = 0;
-    if (read == FileRead::ok) {
-        Parse(bytes, length, Parsed);
-        if (!KeepUnloadedLines(Parsed, kept, keptBytes)) {
-            read = FileRead::unreadable;
-            error = ERROR_NOT_ENOUGH_MEMORY;
-        }
+    if (read == FileRead::ok && !TakeFileBytes(bytes, length, Merged)) {
+        read = FileRead::unreadable;
+        error = ERROR_NOT_ENOUGH_MEMORY;
     }
+    free(bytes);
     if (read != FileRead::ok) {
-        free(bytes);
         readError = saveError = error;
         return false;
     }
-    static char texts[MaxItems][ItemTextSize];
-    static int dones[MaxItems];
-    int found = TakeEntries(Parsed, texts, dones);
-    int sessionX = x, sessionY = y;
-    ApplySettings(*this, Parsed);
-    if (movedThisSession) {
-        x = sessionX;
-        y = sessionY;
-    }
-    free(bytes);
-    free(keptLines);
-    keptLines = kept;
-    keptLength = keptBytes;
-    settingsRead = true;
-
-    if (EntriesAreStaged()) {
-        int have = ItemCount < MaxListed - found ? ItemCount : MaxListed - found;
-        memmove(LoadedText[found], LoadedText[0], sizeof LoadedText[0] * have);
-        memmove(&LoadedDone[found], &LoadedDone[0], sizeof LoadedDone[0] * have);
-        for (int i = 0; i < found; ++i) {
-            CopyText(LoadedText[i], ItemTextSize, texts[i]);
-            LoadedDone[i] = dones[i];
-        }
-        ItemCount = have + found;
-    } else {
-        for (int i = found - 1; i >= 0; --i) {
-            if (PrependItem(texts[i], dones[i])) ++ItemCount;
-        }
-    }
-    entriesNotSaved = ItemCount > MaxItems ? ItemCount - MaxItems : 0;
-    if (entriesNotSaved) Warn(WarnNotSaved);
-    // The entries read have no rows yet: the window lays them out.
-    if (found && mainWindow) PostMessageA(mainWindow, LayOutEntriesMessage, 0, 0);
+    changesDroppedOnSave = false;
+    for (const Change* change = FirstPending(); change; change = change->next)
+        if (!ApplyChange(Merged, *change)) changesDroppedOnSave = true;
     return true;
 }
 
-bool PluginInstance::Save() {
-    bool saved = (settingsRead || MergeFileReadAtLast()) && WriteSettings();
+bool PluginInstance::Save(Change* change) {
+    KeepPending(change);
+    mergedOnSave = false;
+    changesDroppedOnSave = false;
+    SaveLock lock(*this);
+    bool saved = false;
+    // Another program that writes between the check and the replacement is
+    // met again: a few rounds, then the save counts as failed and waits for
+    // the next change.
+    for (int round = 0; round < 3 && !saved; ++round) {
+        bool missing = false;
+        if (settingsRead && !FileChangedSinceSeen()) {
+            Snapshot(Merged);
+            saved = WriteDocument(Merged, true);
+        } else if (MergeWithFile(missing)) {
+            if (missing) {
+                fileHashKnown = false; // deleted from outside: written anew
+                settingsRead = true;
+                saved = WriteSettings();
+            } else {
+                mergedOnSave = true;
+                saved = WriteDocument(Merged, true);
+            }
+        }
+        if (!saved && saveError != ERROR_RETRY) break;
+    }
     if (saved) {
+        ForgetPending();
         // The next good save ends a run of failures, silently.
         inFailureRun = false;
         failureBoxShown = false;

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "core/PluginInstance.h"
+#include "data/Text.h"
 
 namespace {
 
@@ -136,23 +137,12 @@ bool BoolOf(const char* b, Span value, bool def) {
     return def;
 }
 
-// zelk's own lines are the first match of each of its keys, except those of
-// entries that hold a text and were not loaded (past the 50th found): those
-// are kept with every other line.
+// Every line of one of zelk's keys is zelk's: the first is read, later
+// duplicates are dropped, since a reader never sees them and one would come
+// back as an entry once the first of its number is deleted.
 bool IsZelksLine(const ParsedFile& f, const Line& line) {
     int number = 0;
-    if (!line.key.Found()) return false;
-    switch (Classify(f.bytes, line.key, number)) {
-    case KeyKind::setting:
-        return f.settingLine[number] == line.start;
-    case KeyKind::text:
-        return f.textLine[number] == line.start && (f.loaded[number] || !f.hasText[number]);
-    case KeyKind::done:
-        return f.doneLine[number] == line.start && (f.loaded[number] || !f.hasText[number]);
-    case KeyKind::other:
-        break;
-    }
-    return false;
+    return line.key.Found() && Classify(f.bytes, line.key, number) != KeyKind::other;
 }
 
 } // namespace
@@ -227,7 +217,6 @@ void Parse(const char* b, size_t n, ParsedFile& f) {
     for (int i = 0; i <= MaxEntryNumber; ++i) {
         f.textLine[i] = f.doneLine[i] = None;
         f.textValue[i] = f.doneValue[i] = Span();
-        f.hasText[i] = f.loaded[i] = false;
     }
     Line line;
     for (size_t at = 0; NextLine(b, n, at, line);) {
@@ -253,44 +242,42 @@ void Parse(const char* b, size_t n, ParsedFile& f) {
             break;
         }
     }
-    // A missing or empty text is no entry: reading goes on past it.
-    int found = 0;
-    for (int i = 1; i <= MaxEntryNumber; ++i) {
-        char text[ItemTextSize];
-        TextOf(b, f.textValue[i], text);
-        f.hasText[i] = f.textLine[i] != None && text[0];
-        if (f.hasText[i] && found < MaxItems) {
-            f.loaded[i] = true;
-            ++found;
-        }
-    }
 }
 
-// The loaded entries in number order; returns how many.
-int TakeEntries(const ParsedFile& f, char (*texts)[ItemTextSize], int* dones) {
-    int n = 0;
-    for (int i = 1; i <= MaxEntryNumber; ++i) {
-        if (!f.loaded[i]) continue;
-        TextOf(f.bytes, f.textValue[i], texts[n]);
-        dones[n] = IntOf(f.bytes, f.doneValue[i], 0);
-        ++n;
-    }
-    return n;
-}
-
-void ApplySettings(PluginInstance& p, const ParsedFile& f) {
+// A missing text, or one of nothing but blanks and control characters, is
+// no entry: reading goes on past it. Entries come in number order.
+void TakeDocument(const ParsedFile& f, Document& d) {
     const char* b = f.bytes;
-    p.x = IntOf(b, f.settingValue[KeyX], 10);
-    p.y = IntOf(b, f.settingValue[KeyY], 10);
-    p.width = IntOf(b, f.settingValue[KeyWidth], 100);
+    d.count = 0;
+    for (int i = 1; i <= MaxEntryNumber; ++i) {
+        if (f.textLine[i] == None) continue;
+        EntryRecord& entry = d.entries[d.count];
+        TextOf(b, f.textValue[i], entry.text);
+        if (IsBlankText(entry.text)) continue;
+        entry.done = IntOf(b, f.doneValue[i], 0);
+        ++d.count;
+    }
+    d.settings[KeyX] = IntOf(b, f.settingValue[KeyX], 10);
+    d.settings[KeyY] = IntOf(b, f.settingValue[KeyY], 10);
     // A width of zero, a negative one or one wider than any screen gives a
     // window nobody can see or use; such a value is taken as unset.
-    if (p.width < MinWindowWidth || p.width > MaxWindowWidth) p.width = 100;
-    p.transparencyOn = BoolOf(b, f.settingValue[KeyTransparency], false);
-    p.alpha = IntOf(b, f.settingValue[KeyAlpha], 200);
-    InSlit = BoolOf(b, f.settingValue[KeyInSlit], false);
-    p.alwaysOnTop = BoolOf(b, f.settingValue[KeyOnTop], true);
-    p.snapToEdges = BoolOf(b, f.settingValue[KeySnap], true);
+    int width = IntOf(b, f.settingValue[KeyWidth], 100);
+    d.settings[KeyWidth] = width < MinWindowWidth || width > MaxWindowWidth ? 100 : width;
+    d.settings[KeyOnTop] = BoolOf(b, f.settingValue[KeyOnTop], true);
+    d.settings[KeySnap] = BoolOf(b, f.settingValue[KeySnap], true);
+    d.settings[KeyTransparency] = BoolOf(b, f.settingValue[KeyTransparency], false);
+    d.settings[KeyInSlit] = BoolOf(b, f.settingValue[KeyInSlit], false);
+    d.settings[KeyAlpha] = IntOf(b, f.settingValue[KeyAlpha], 200);
+}
+
+// FNV-1a: a rewrite of the same size, or within the same second, still
+// changes it.
+unsigned long long HashBytes(const char* bytes, size_t length, unsigned long long hash) {
+    for (size_t i = 0; i < length; ++i) {
+        hash ^= static_cast<unsigned char>(bytes[i]);
+        hash *= 1099511628211ull;
+    }
+    return hash;
 }
 
 // Copies every line that is not zelk's, verbatim, into one block from

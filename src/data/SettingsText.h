@@ -1,6 +1,7 @@
 // The settings file's text as zelk reads it: the whole file in one read,
 // which lines are zelk's own (the first match of each of its keys, found the
 // way the shell's readers find them), and every other line, kept verbatim.
+// Later duplicates of zelk's keys are neither read nor kept.
 #pragma once
 
 #include <windows.h>
@@ -8,29 +9,15 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "data/ItemList.h"
+#include "data/Document.h"
 
 class PluginInstance;
 
-// Entries are looked for under the numbers 1 to 100; the first 50 found load.
-constexpr int MaxEntryNumber = 100;
 constexpr size_t None = SIZE_MAX;
 
 struct Span {
     size_t begin = None, end = None;
     bool Found() const { return begin != None; }
-};
-
-enum Setting {
-    KeyX,
-    KeyY,
-    KeyWidth,
-    KeyOnTop,
-    KeySnap,
-    KeyTransparency,
-    KeyInSlit,
-    KeyAlpha,
-    SettingCount
 };
 
 // Where each of zelk's keys first occurs (the first match wins, as for the
@@ -42,8 +29,6 @@ struct ParsedFile {
     Span settingValue[SettingCount];
     size_t textLine[MaxEntryNumber + 1], doneLine[MaxEntryNumber + 1];
     Span textValue[MaxEntryNumber + 1], doneValue[MaxEntryNumber + 1];
-    bool hasText[MaxEntryNumber + 1]; // a text that is not empty
-    bool loaded[MaxEntryNumber + 1];  // among the first 50 found
 };
 
 enum class FileRead { ok, missing, unreadable };
@@ -57,7 +42,10 @@ constexpr DWORD PatienceAtStart = 1000;
 constexpr DWORD PatienceBeforeSave = 250;
 // Finds zelk's keys in the file's bytes, which must outlive the result.
 void Parse(const char* b, size_t n, ParsedFile& f);
-int TakeEntries(const ParsedFile& f, char (*texts)[ItemTextSize], int* dones);
-// The settings, each its default where the file has no usable value.
-void ApplySettings(PluginInstance& p, const ParsedFile& f);
+// The file's entries and settings, each setting its default where the file
+// has no usable value.
+void TakeDocument(const ParsedFile& f, Document& d);
+// Continues a hash of the file's bytes; start with HashStart.
+constexpr unsigned long long HashStart = 14695981039346656037ull;
+unsigned long long HashBytes(const char* bytes, size_t length, unsigned long long hash);
 bool KeepUnloadedLines(const ParsedFile& f, char*& kept, size_t& keptLength);

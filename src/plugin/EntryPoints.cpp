@@ -5,6 +5,8 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
+#include "ui/ChangePath.h"
+#include "ui/InPlaceEdit.h"
 #include "ui/PluginWindows.h"
 #include "ui/SaveWarning.h"
 
@@ -55,10 +57,12 @@ int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
 // is released, so nothing it lets happen can meet a half-ended plug-in.
 void __cdecl endPlugin() {
     if (!ThePlugin) return;
-    CommitOpenEdit();
+    // An open edit is stored with the last save.
+    Change* edit = TakeOpenEdit();
+    const bool saved = edit ? (Perform(edit), !ThePlugin->inFailureRun) : ThePlugin->Save();
     char warning[2048];
     warning[0] = '\0';
-    if (!ThePlugin->Save() && !ThePlugin->failureBoxShown)
+    if (!saved && !ThePlugin->failureBoxShown)
         ComposeUnloadWarning(*ThePlugin, warning, sizeof warning);
     DestroyPluginWindows();
     PluginInstance::Destroy(ThePlugin);

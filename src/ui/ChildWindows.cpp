@@ -3,6 +3,8 @@
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 
+const char PluginClassName[] = "zelk";
+
 namespace {
 
 const DWORD ChildStyle = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL; // 0x50000080
@@ -36,4 +38,10 @@ void UnsubscribeAndDestroy(HWND window) {
 WNDPROC SubclassWindow(HWND window, WNDPROC procedure) {
     return reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+}
+
+// Docked, the window is the slit's child.
+bool MainWindowDocked() {
+    const PluginInstance* p = ThePlugin;
+    return p && p->mainWindow && (GetWindowLongA(p->mainWindow, GWL_STYLE) & WS_CHILD);
 }

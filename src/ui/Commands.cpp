@@ -6,35 +6,24 @@
 #include "data/DeletionMemory.h"
 #include "data/Text.h"
 #include "ui/Docking.h"
-#include "ui/PluginWindows.h"
+#include "data/Document.h"
+#include "ui/ListActions.h"
 
 namespace {
 
 const char InternalPrefix[] = "@ovletInternal";
 
+// The three toggles set the value opposite to the one the user saw.
 void ToggleAlwaysOnTop(PluginInstance& p) {
-    p.alwaysOnTop = !p.alwaysOnTop;
-    SetWindowPos(p.mainWindow, p.alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
-    p.Save();
+    ChangeSetting(KeyOnTop, !p.alwaysOnTop);
 }
 
 void ToggleSnapToEdges(PluginInstance& p) {
-    p.snapToEdges = !p.snapToEdges;
-    p.Save();
+    ChangeSetting(KeySnap, !p.snapToEdges);
 }
 
 void ToggleTransparency(PluginInstance& p) {
-    if (!p.transparencySupported) return;
-    if (p.transparencyOn) {
-        p.transparencyOn = false;
-        SetWindowLongA(p.mainWindow, GWL_EXSTYLE, WS_EX_TOOLWINDOW);
-    } else {
-        p.transparencyOn = true;
-        SetWindowLongA(p.mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
-        ApplyWindowAlpha(p.mainWindow, p.alpha);
-    }
-    p.Save();
+    if (p.transparencySupported) ChangeSetting(KeyTransparency, !p.transparencyOn);
 }
 
 void ShowAbout(PluginInstance& p) {
@@ -96,37 +85,6 @@ void HandleCommand(const char* text) {
     } else if (Host.IsInString(command, InternalPrefix)) {
         RunInternalCommand(*p, command);
     }
-}
-
-// SetLayeredWindowAttributes is looked up once, since older systems lack it.
-BOOL SetWindowAlpha(HWND window, COLORREF colourKey, BYTE alpha, DWORD flags) {
-    typedef BOOL(WINAPI * SetLayeredFn)(HWND, COLORREF, BYTE, DWORD);
-    static int state = 0; // 0 not looked up, 1 not available, 2 available
-    static SetLayeredFn setLayered = nullptr;
-    if (state == 0) {
-        HMODULE user32 = GetModuleHandleA("USER32");
-        setLayered = user32 ? reinterpret_cast<SetLayeredFn>(reinterpret_cast<void*>(
-                                  GetProcAddress(user32, "SetLayeredWindowAttributes")))
-                            : nullptr;
-        state = setLayered ? 2 : 1;
-    }
-    if (state == 2) return setLayered(window, colourKey, alpha, flags);
-    return 1;
-}
-
-// Only the setting's low 8 bits reach the system, as they always have; a
-// value whose effect is under 10 % would leave a window nobody can see or
-// find, so it is raised to 26.
-void ApplyWindowAlpha(HWND window, int alpha) {
-    BYTE effective = static_cast<BYTE>(alpha & 0xFF);
-    SetWindowAlpha(window, 0, effective < MinimumAlpha ? MinimumAlpha : effective, LWA_ALPHA);
-}
-
-void ReleaseConfigurationMenu() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return;
-    ReleaseHostMenu(p->menu);
-    p->menu = nullptr;
 }
 
 // The shell menu with the plug-in's settings, offered on a Control-right-click.

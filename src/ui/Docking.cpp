@@ -2,7 +2,8 @@
 
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
-#include "ui/PluginWindows.h"
+#include "ui/ChangePath.h"
+#include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
 
 namespace {
@@ -38,11 +39,6 @@ void FloatFree(PluginInstance& p) {
 
 } // namespace
 
-bool MainWindowDocked() {
-    const PluginInstance* p = ThePlugin;
-    return p && p->mainWindow && (GetWindowLongA(p->mainWindow, GWL_STYLE) & WS_CHILD);
-}
-
 bool SlitOffered() {
     return SlitWindow && IsWindow(SlitWindow);
 }
@@ -57,5 +53,5 @@ void ToggleDocking() {
         Dock(*p);
     }
     EndReparenting();
-    p->Save();
+    SaveNow();
 }

@@ -5,7 +5,9 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
-#include "ui/Commands.h"
+#include "core/ModalLoop.h"
+#include "data/Changes.h"
+#include "ui/ChangePath.h"
 
 namespace {
 
@@ -48,7 +50,7 @@ void ReturnTheKeyboard(HWND editor) {
 } // namespace
 
 void EditorLostKeyboard() {
-    if (!ThePlugin || EndingEdit || Reparenting || !EditingLabel) return;
+    if (!ThePlugin || EndingEdit || Reparenting || !Edit.open) return;
     FocusBeforeEdit = nullptr;
     CommitEdit();
     InvalidateRgn(ThePlugin->mainWindow, nullptr, FALSE);
@@ -56,13 +58,6 @@ void EditorLostKeyboard() {
 
 void ForgetKeyboardOwner() {
     FocusBeforeEdit = nullptr;
-}
-
-// What the user typed into an open editor is kept when the windows are about
-// to change or to be torn down, rather than dropped with them. The action
-// saves it with its own single save.
-void CommitOpenEdit() {
-    if (ThePlugin && EditingLabel) StoreEdit();
 }
 
 void BeginEdit(HWND label) {
@@ -76,6 +71,9 @@ void BeginEdit(HWND label) {
     ShowWindow(p->editControl, SW_SHOW);
     ShowWindow(label, SW_HIDE);
     EditingLabel = label;
+    Edit.open = true;
+    Edit.index = IndexOfItem(item);
+    CopyText(Edit.original, sizeof Edit.original, item->text);
     SetWindowTextA(p->editControl, item->text);
     MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
     GiveEditorTheKeyboard(p->editControl);
@@ -84,14 +82,14 @@ void BeginEdit(HWND label) {
 
 void BeginReparenting() {
     Reparenting = true;
-    HadKeyboard = ThePlugin && EditingLabel && GetFocus() == ThePlugin->editControl;
+    HadKeyboard = ThePlugin && Edit.open && GetFocus() == ThePlugin->editControl;
 }
 
 // The editor's own window may be left holding the keyboard while another
 // top-level window is the active one: the window it now sits in is made
 // active, so the keyboard stays with it.
 void EndReparenting() {
-    if (HadKeyboard && ThePlugin && EditingLabel) {
+    if (HadKeyboard && ThePlugin && Edit.open) {
         HWND editor = ThePlugin->editControl;
         HWND root = GetAncestor(editor, GA_ROOT);
         if (GetActiveWindow() != root) SetActiveWindow(root);
@@ -101,35 +99,39 @@ void EndReparenting() {
     HadKeyboard = false;
 }
 
-// The editor's text goes into the entry trimmed, with control characters as
-// spaces; a text with nothing left could not be stored, so the entry then
-// keeps the text it had. True when the entry's text changed.
-bool StoreEdit() {
+// The editor closes; its text, trimmed, with control characters as spaces,
+// becomes the record of a rename of the entry it was opened on, which finds
+// that entry wherever the list has put it since. A text with nothing left
+// could not be stored, so the entry then keeps the text it had.
+Change* TakeOpenEdit() {
     PluginInstance* p = ThePlugin;
-    if (!p) return false;
+    if (!p) return nullptr;
+    // A click in zelk lets a held menu go, edit or not.
     ReleaseConfigurationMenu();
+    if (!Edit.open) return nullptr;
     EndingEdit = true;
     ReturnTheKeyboard(p->editControl);
     ShowWindow(p->editControl, SW_HIDE);
     EndingEdit = false;
-    HWND label = EditingLabel;
+    Edit.open = false;
+    if (EditingLabel) ShowWindow(EditingLabel, SW_SHOW);
     EditingLabel = nullptr;
-    if (!label) return false;
-    ShowWindow(label, SW_SHOW);
-    ListItem* item = FindItem(label);
-    if (!item) return false;
     char text[ItemTextSize] = {};
     GetWindowTextA(p->editControl, text, ItemTextSize);
     CleanEntryText(text);
-    if (!text[0] || strcmp(text, item->text) == 0) return false;
-    CopyText(item->text, sizeof item->text, text);
-    return true;
+    if (!text[0] || strcmp(text, Edit.original) == 0) return nullptr;
+    Change* rename = NewChange(ChangeKind::rename);
+    if (!rename) return nullptr;
+    rename->index = Edit.index;
+    CopyText(rename->text, sizeof rename->text, Edit.original);
+    CopyText(rename->other, sizeof rename->other, text);
+    return rename;
 }
 
 // Enter, a click elsewhere or the start of another edit: an edit that
 // changed the text is saved at once.
 void CommitEdit() {
-    if (StoreEdit()) ThePlugin->Save();
+    if (Change* rename = TakeOpenEdit()) Perform(rename);
 }
 
 // Escape in the editor: the editor closes and the entry keeps its text. The
@@ -137,14 +139,15 @@ void CommitEdit() {
 // the hidden editor holds.
 void CancelEdit() {
     PluginInstance* p = ThePlugin;
-    if (!p || !EditingLabel) return;
+    if (!p || !Edit.open) return;
     HWND label = EditingLabel;
     EditingLabel = nullptr;
+    Edit.open = false;
     EndingEdit = true;
     ReturnTheKeyboard(p->editControl);
     ShowWindow(p->editControl, SW_HIDE);
     EndingEdit = false;
-    ShowWindow(label, SW_SHOW);
+    if (label) ShowWindow(label, SW_SHOW);
     if (const ListItem* item = FindItem(label)) SetWindowTextA(p->editControl, item->text);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
 }

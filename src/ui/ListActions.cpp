@@ -1,9 +1,12 @@
 #include "ui/ListActions.h"
 
 #include "core/PluginInstance.h"
+#include "data/Changes.h"
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
-#include "ui/Docking.h"
+#include "data/Text.h"
+#include "ui/ChangePath.h"
+#include "ui/ChildWindows.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
 
@@ -26,66 +29,84 @@ void KeepGrowthInWorkArea(PluginInstance& p, int newHeight) {
 
 } // namespace
 
-// One row is appended: its two windows are made, the window grows by a row
-// (moving up where it would pass the bottom of the work area) and the Add
-// Item button moves down. The list holds 50 entries: a 51st is refused with
-// a warning sound. An entry whose windows cannot be made is kept all the
-// same: it is saved and shows at the next start.
+// A record for `item` as the user sees it: its text after an edit stored
+// in the same step, its place.
+static Change* EntryChange(ChangeKind kind, const ListItem* item, const Change* edit) {
+    Change* change = NewChange(kind);
+    if (!change) return nullptr;
+    change->index = IndexOfItem(item);
+    const bool edited = edit && edit->index == change->index;
+    CopyText(change->text, sizeof change->text, edited ? edit->other : item->text);
+    return change;
+}
+
+// The list holds 50 entries: a 51st is refused with a warning sound. A
+// window that grows past the bottom of its monitor's work area moves up.
 void AddItem() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
-    CommitOpenEdit();
+    Change* edit = TakeOpenEdit();
     if (ItemCount >= MaxItems) {
         MessageBeep(MB_ICONWARNING);
+        Perform(edit);
         return;
     }
-    ListItem* item = AppendItem("New Item", 0);
-    if (!item) return;
+    Change* add = NewChange(ChangeKind::add);
+    if (add) CopyText(add->text, sizeof add->text, "New Item");
     KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + 1));
-    ++ItemCount;
-    CreateRow(item, CountRows());
-    LayOutRows();
-    p->Save();
+    Perform(Then(edit, add));
 }
 
-// The row's two windows go and the rows below it move up into its place.
-// Called from the entry's own label: nothing may touch that window after.
-// The entry, its tick and its place are remembered for Undo Delete.
+// The entry, its tick and its place are remembered for Undo Delete. Called
+// from the entry's own label: nothing may touch that window after.
 void DeleteItem(HWND window) {
     PluginInstance* p = ThePlugin;
     ListItem* item = FindItem(window);
     if (!p || !item) return;
-    CommitOpenEdit();
-    RememberDeleted(BeginDeletion(), IndexOfItem(item), *item);
-    UnlinkItem(item);
-    DestroyRow(item);
-    ReleaseItem(item);
-    --ItemCount;
-    LayOutRows();
-    p->Save();
+    Change* edit = TakeOpenEdit();
+    Change* remove = EntryChange(ChangeKind::remove, item, edit);
+    if (!remove) return;
+    RememberDeleted(BeginDeletion(), remove->index, *item);
+    Perform(Then(edit, remove));
+}
+
+// A left click toggles the tick, a middle click takes it off; the record
+// holds the tick the user set, never a toggle. A click that changes nothing
+// writes nothing.
+void SetEntryDone(ListItem* item, int done) {
+    if (!item) return;
+    Change* edit = TakeOpenEdit();
+    Change* tick = nullptr;
+    if (item->done != done) {
+        tick = EntryChange(ChangeKind::setDone, item, edit);
+        if (tick) tick->value = done;
+    }
+    Perform(Then(edit, tick));
 }
 
 // Every ticked entry goes in one step and one save, remembered as one
-// deletion so that one Undo Delete brings the whole set back.
+// deletion so that one Undo Delete brings the whole set back. Only the
+// entries the user saw ticked go.
 void RemoveTickedEntries() {
     PluginInstance* p = ThePlugin;
     if (!p || !AnyEntryTicked()) return;
-    CommitOpenEdit();
+    Change* edit = TakeOpenEdit();
+    int ticked = 0;
+    for (const ListItem* item = ListHead; item; item = item->next)
+        ticked += item->done != 0;
+    Change* remove = NewChange(ChangeKind::removeTicked, ticked);
+    if (!remove) {
+        Perform(edit);
+        return;
+    }
     Deletion& deletion = BeginDeletion();
     int index = 0;
-    for (ListItem* item = ListHead; item; ++index) {
-        ListItem* next = item->next;
-        if (item->done) {
-            RememberDeleted(deletion, index, *item);
-            UnlinkItem(item);
-            DestroyRow(item);
-            ReleaseItem(item);
-            --ItemCount;
-        }
-        item = next;
+    for (const ListItem* item = ListHead; item; item = item->next, ++index) {
+        if (!item->done) continue;
+        RememberDeleted(deletion, index, *item);
+        remove->entries[remove->count++] = deletion.entries[deletion.count - 1];
     }
-    LayOutRows();
-    p->Save();
+    Perform(Then(edit, remove));
 }
 
 // The newest deletion comes back: each entry at the place it had, or at the
@@ -99,18 +120,15 @@ void UndoDelete() {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    CommitOpenEdit();
-    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + deletion->count));
-    for (int i = 0; i < deletion->count; ++i) {
-        const DeletedEntry& entry = deletion->entries[i];
-        ListItem* item = InsertItemAt(entry.index, entry.text, entry.done);
-        if (!item) break; // out of memory: what came back is kept and saved
-        ++ItemCount;
-        CreateRow(item, CountRows());
-    }
+    Change* restore = NewChange(ChangeKind::restore, deletion->count);
+    if (!restore) return;
+    restore->count = deletion->count;
+    for (int i = 0; i < deletion->count; ++i)
+        restore->entries[i] = deletion->entries[i];
     ForgetLatestDeletion();
-    LayOutRows();
-    p->Save();
+    Change* edit = TakeOpenEdit();
+    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + restore->count));
+    Perform(Then(edit, restore));
 }
 
 bool AnyEntryTicked() {
@@ -119,13 +137,18 @@ bool AnyEntryTicked() {
     return false;
 }
 
-// The window, its rows and the Add Item button take the new width at once;
-// every caption is drawn again, centred for it. The same width writes nothing.
+void ChangeSetting(int setting, int value) {
+    Change* change = NewChange(ChangeKind::setting);
+    if (!change) return;
+    change->setting = setting;
+    change->value = value;
+    Perform(change);
+}
+
+// The window, its rows and the Add Item button take the new width at once.
+// The same width writes nothing.
 void SetWindowWidth(int width) {
     PluginInstance* p = ThePlugin;
     if (!p || width < MinWindowWidth || width > MaxWindowWidth || width == p->width) return;
-    p->width = width;
-    LayOutRows();
-    RedrawWindow(p->mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    p->Save();
+    ChangeSetting(KeyWidth, width);
 }

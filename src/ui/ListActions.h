@@ -1,9 +1,11 @@
 // What the user does to the list: add, delete, remove the ticked entries,
-// undo a deletion, change the width. Each changes the rows it must, not the
-// whole window, and saves once.
+// undo a deletion, change the width. Each makes the record of what the user
+// did and hands it to the one change path.
 #pragma once
 
 #include <windows.h>
+
+struct ListItem;
 
 void AddItem();
 void DeleteItem(HWND window);
@@ -12,3 +14,7 @@ void UndoDelete();
 bool AnyEntryTicked();
 // A width outside 30 to 4000 changes nothing.
 void SetWindowWidth(int width);
+// Ticks (1) or unticks (0) the entry, storing an open edit in the same save.
+void SetEntryDone(ListItem* item, int done);
+// Sets one of the settings (see Setting) and saves.
+void ChangeSetting(int setting, int value);

@@ -8,16 +8,18 @@
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
+#include "data/FileWatch.h"
+#include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
 #include "ui/Commands.h"
-#include "ui/Docking.h"
+#include "ui/InPlaceEdit.h"
+#include "ui/ListActions.h"
 #include "ui/Paint.h"
 #include "ui/ReorderDrag.h"
 #include "ui/RowLayout.h"
 #include "ui/SaveWarning.h"
 #include "ui/ToolTips.h"
-
-const char PluginClassName[] = "zelk";
+#include "ui/Translucency.h"
 
 namespace {
 
@@ -96,14 +98,23 @@ void OnWindowPosChanged(HWND window, const WINDOWPOS* position) {
 POINT MoveStart = {};
 
 void OnEnterMove(HWND window) {
-    if (IsMainWindow(window)) MoveStart = {ThePlugin->x, ThePlugin->y};
+    if (!IsMainWindow(window)) return;
+    MoveStart = {ThePlugin->x, ThePlugin->y};
+    HoldReloads(true);
 }
 
 void OnExitMove(HWND window) {
     PluginInstance* p = ThePlugin;
-    if (!IsMainWindow(window) || (p->x == MoveStart.x && p->y == MoveStart.y)) return;
-    p->movedThisSession = true;
-    p->Save();
+    if (!IsMainWindow(window)) return;
+    HoldReloads(false);
+    if (p->x != MoveStart.x || p->y != MoveStart.y) SaveNow();
+}
+
+// The system's move loop (a Control-drag) runs inside this call: the shell
+// may end the plug-in meanwhile, so the DLL is held until it returns.
+LRESULT OnCaptionPress(HWND window, WPARAM wParam, LPARAM lParam) {
+    ModalLoop loop;
+    return DefWindowProcA(window, WM_NCLBUTTONDOWN, wParam, lParam);
 }
 
 void OnMainChar(HWND window, WPARAM key) {
@@ -164,28 +175,16 @@ void OnBroadcast(HWND window, LPARAM text) {
 // change their look.
 void OnDoneBoxClick(HWND box, bool toggle) {
     ListItem* item = FindItem(box);
-    if (!item) return;
-    const bool edited = EditingLabel && StoreEdit();
-    const int done = toggle && !item->done ? 1 : 0;
-    if (!edited && item->done == done) return;
-    item->done = done;
-    InvalidateRect(item->doneBox, nullptr, FALSE);
-    InvalidateRect(item->label, nullptr, FALSE);
-    ThePlugin->Save();
+    if (item) SetEntryDone(item, toggle && !item->done ? 1 : 0);
 }
 
-// Entries read at last from a file that could not be read at start joined
-// the list without rows: each gets its row and every row moves to its
-// place. An open edit is stored first, since its row may move.
-void OnLayOutEntries(HWND window) {
+void OnSettingsFolderChanged(HWND window, bool quiet) {
     if (!IsMainWindow(window)) return;
-    bool added = false;
-    for (ListItem* item = ListHead; item; item = item->next) {
-        if (item->label) continue;
-        if (!added) CommitEdit();
-        added = CreateRow(item, CountRows()) || added;
+    if (quiet) {
+        OnReloadTimer(window);
+    } else {
+        OnSettingsFolderChanged(window);
     }
-    if (added) LayOutRows();
 }
 
 void OnTellSettingsProblem(HWND window) {
@@ -228,6 +227,7 @@ int CreatePluginWindows() {
     const int fh = p->fontHeight;
     p->editControl = CreateChildWindow("EDIT", 5, 5, p->width - 10, fh);
     p->editPreviousProc = SubclassWindow(p->editControl, EditWndProc);
+    UseRowProcedures(DoneBoxWndProc, LabelWndProc);
 
     // An entry whose windows cannot be made stays in the list without a row.
     int rows = 0;
@@ -242,10 +242,8 @@ int CreatePluginWindows() {
     p->addButtonPreviousProc = SubclassWindow(p->addButton, AddButtonWndProc);
     LayOutRows();
 
-    if (p->transparencySupported && p->transparencyOn) {
-        SetWindowLongA(p->mainWindow, GWL_EXSTYLE, WS_EX_LAYERED | WS_EX_TOOLWINDOW);
-        ApplyWindowAlpha(p->mainWindow, p->alpha);
-    }
+    if (p->transparencySupported && p->transparencyOn)
+        ApplyTranslucency(p->mainWindow, true, p->alpha);
 
     SubscribeWindow(p->editControl);
     SubscribeWindow(p->mainWindow);
@@ -268,12 +266,14 @@ int CreatePluginWindows() {
     // A problem met before the windows existed (or told to a window since
     // destroyed) is told now.
     if (p->warnings) PostMessageA(p->mainWindow, TellSettingsProblemMessage, 0, 0);
+    StartWatching(p->settingsPath, p->mainWindow, SettingsFolderChangedMessage);
     return 0;
 }
 
 void DestroyPluginWindows() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
+    StopWatching(); // before the windows it posts to, and before the DLL can go
     DestroyToolTip(*p);
     ForgetKeyboardOwner();
     UnsubscribeAndDestroy(p->mainWindow);
@@ -291,6 +291,7 @@ void DestroyPluginWindows() {
     ItemCount = 0;
     ListHead = ListTail = nullptr;
     EditingLabel = nullptr;
+    Edit.open = false;
     ForgetDeletions(); // an undo is for the session that deleted
     UnregisterClassA(PluginClassName, p->module);
 }
@@ -325,7 +326,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_NCLBUTTONDOWN:
         if (IsDocked(window)) return 0;
-        break;
+        return OnCaptionPress(window, wParam, lParam);
     case WM_NCRBUTTONDOWN:
         // The system's own handling would wait for the release itself and
         // never deliver it: the release is where the menu opens.
@@ -356,8 +357,11 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case TellSettingsProblemMessage:
         OnTellSettingsProblem(window);
         return 0;
-    case LayOutEntriesMessage:
-        OnLayOutEntries(window);
+    case SettingsFolderChangedMessage:
+        OnSettingsFolderChanged(window, false);
+        return 0;
+    case WM_TIMER:
+        if (wParam == ReloadTimer) OnSettingsFolderChanged(window, true);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

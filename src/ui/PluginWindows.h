@@ -1,12 +1,8 @@
-// The plug-in's window set and its window procedures. The actions that
-// change the list (ui/ListActions.h) and the in-place editor
-// (ui/InPlaceEdit.h) come with it, as every procedure calls them.
+// The plug-in's window set and its window procedures, each a thin
+// dispatcher calling one named function per message.
 #pragma once
 
 #include <windows.h>
-
-#include "ui/InPlaceEdit.h"
-#include "ui/ListActions.h"
 
 int CreatePluginWindows();
 void DestroyPluginWindows();
@@ -16,5 +12,3 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-extern const char PluginClassName[];

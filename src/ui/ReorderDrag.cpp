@@ -2,7 +2,10 @@
 
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
-#include "ui/PluginWindows.h"
+#include "data/Changes.h"
+#include "data/Text.h"
+#include "ui/ChangePath.h"
+#include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
 
 namespace {
@@ -18,7 +21,7 @@ POINT PressedAt = {}; // on the screen
 int MarkSlot = -1;
 // An open edit stored when the drag began: saved with the drop, or alone
 // when the drag ends without one.
-bool EditStored = false;
+Change* StoredEdit = nullptr;
 
 // The entry with windows at `row`, or null past the last row.
 ListItem* RowItem(int row) {
@@ -78,22 +81,43 @@ void ShowMarkAt(int slot) {
 // when nothing is left for the loss of capture to undo.
 void EndReorder(bool saveStoredEdit) {
     const bool release = GetCapture() == PressedLabel;
-    const bool save = saveStoredEdit && EditStored;
+    Change* edit = StoredEdit;
+    StoredEdit = nullptr;
+    if (CurrentStage == Stage::dragging) HoldReloads(false);
     ShowMarkAt(-1);
     CurrentStage = Stage::idle;
     PressedLabel = nullptr;
-    EditStored = false;
     if (release) ReleaseCapture();
-    if (save && ThePlugin) ThePlugin->Save();
+    if (saveStoredEdit) {
+        Perform(edit);
+    } else {
+        ReleaseChange(edit);
+    }
 }
 
-// The entry moves in the list to the boundary `slot` and every row moves
-// to its place in one batch.
-void MoveEntry(ListItem* item, int slot) {
-    ListItem* before = RowItem(slot); // taken before the entry leaves its place
-    UnlinkItem(item);
-    LinkItemBefore(item, before);
-    LayOutRows();
+// The record of a drop at the boundary `slot`: the entry lands after the
+// one the user sees above the mark, wherever that one stands by the time
+// the record is applied.
+Change* MoveRecord(ListItem* item, int slot, Change* edit) {
+    Change* move = NewChange(ChangeKind::move);
+    if (!move) return nullptr;
+    ListItem* before = RowItem(slot);
+    const ListItem* above = nullptr;
+    int landing = 0;
+    for (const ListItem* at = ListHead; at && at != before; at = at->next) {
+        if (at == item) continue;
+        above = at;
+        ++landing;
+    }
+    move->index = IndexOfItem(item);
+    move->value = landing;
+    const bool edited = edit && edit->index == move->index;
+    CopyText(move->text, sizeof move->text, edited ? edit->other : item->text);
+    if (above) {
+        const bool aboveEdited = edit && edit->index == IndexOfItem(above);
+        CopyText(move->other, sizeof move->other, aboveEdited ? edit->other : above->text);
+    }
+    return move;
 }
 
 } // namespace
@@ -119,7 +143,8 @@ bool ReorderOnMouseMove(HWND label, LPARAM position) {
         const int distance = at.y > PressedAt.y ? at.y - PressedAt.y : PressedAt.y - at.y;
         if (distance <= GetSystemMetrics(SM_CYDRAG)) return true;
         CurrentStage = Stage::dragging;
-        EditStored = EditingLabel && StoreEdit();
+        HoldReloads(true);
+        StoredEdit = TakeOpenEdit();
     }
     ShowMarkAt(SlotAt(at));
     return true;
@@ -140,10 +165,11 @@ bool ReorderOnButtonUp(HWND label, LPARAM position) {
         EndReorder(true);
         return true;
     }
-    EditStored = false;
+    Change* edit = StoredEdit;
+    StoredEdit = nullptr;
+    Change* move = MoveRecord(item, slot, edit);
     EndReorder(false);
-    MoveEntry(item, slot);
-    if (ThePlugin) ThePlugin->Save();
+    Perform(Then(edit, move));
     return true;
 }
 

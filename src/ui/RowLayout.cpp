@@ -4,14 +4,14 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "ui/ChildWindows.h"
-#include "ui/Docking.h"
-#include "ui/PluginWindows.h"
-#include "ui/ReorderDrag.h"
 #include "ui/ToolTips.h"
 
 bool PlacingWindow = false;
 
 namespace {
+
+WNDPROC BoxProcedure = nullptr;
+WNDPROC LabelProcedure = nullptr;
 
 // Whether the Add Item button was last laid out for a full list. Its look
 // says so, and a move only copies its pixels along: it repaints when that
@@ -61,6 +61,11 @@ void FitWindowToRows(PluginInstance& p, int rows) {
 
 } // namespace
 
+void UseRowProcedures(WNDPROC box, WNDPROC label) {
+    BoxProcedure = box;
+    LabelProcedure = label;
+}
+
 int RowHeight() {
     return ThePlugin->fontHeight + 3;
 }
@@ -99,15 +104,15 @@ bool CreateRow(ListItem* item, int row) {
     item->label = label;
     SubscribeWindow(label);
     SubscribeWindow(box);
-    p->doneBoxPreviousProc = SubclassWindow(box, DoneBoxWndProc);
-    p->labelPreviousProc = SubclassWindow(label, LabelWndProc);
+    p->doneBoxPreviousProc = SubclassWindow(box, BoxProcedure);
+    p->labelPreviousProc = SubclassWindow(label, LabelProcedure);
     AddToolTip(label);
     return true;
 }
 
 void DestroyRow(ListItem* item) {
+    // An open edit on the row stays open, to come back as an entry.
     if (EditingLabel && EditingLabel == item->label) EditingLabel = nullptr;
-    EndReorderOn(item->label);
     RemoveToolTip(item->label);
     UnsubscribeAndDestroy(item->doneBox);
     UnsubscribeAndDestroy(item->label);

@@ -17,6 +17,8 @@ int WindowHeightFor(int rows);
 // How many entries have their windows.
 int CountRows();
 
+// The procedures every row's box and label are subclassed with.
+void UseRowProcedures(WNDPROC box, WNDPROC label);
 // Makes the row's done box and label at row `row`, subscribed and
 // subclassed. On failure the entry keeps no half-made windows: false.
 bool CreateRow(ListItem* item, int row);

@@ -22,12 +22,6 @@ void ReasonFor(DWORD error, char* text, size_t size) {
         text[--n] = '\0';
 }
 
-// Appends to text, cut to size like every copy.
-void Append(char* text, size_t size, const char* more) {
-    size_t used = strlen(text);
-    CopyText(text + used, size - used, more);
-}
-
 } // namespace
 
 void ComposeUnloadWarning(const PluginInstance& p, char* text, size_t size) {
@@ -58,7 +52,6 @@ void TellSettingsProblem() {
     const int pending = p->warnings;
     p->warnings = 0;
     char text[WarningSize] = {};
-    char part[WarningSize];
     char reason[512];
     char path[PathSize * 3];
     WideToUtf8(path, sizeof path, p->settingsPath);
@@ -77,14 +70,6 @@ void TellSettingsProblem() {
                    "zelk could not save its settings file\n\n%s\n\n%s\n\n"
                    "The entries stay in the window and are saved at the next change.",
                    path, reason);
-    }
-    if ((pending & WarnNotSaved) && p->entriesNotSaved > 0) {
-        FormatText(part, sizeof part,
-                   "%szelk has read its settings file\n\n%s\n\nat last: its entries now come "
-                   "before the ones made since. The file holds 50 entries, so the last %d in "
-                   "the window are not saved.",
-                   text[0] ? "\n\n" : "", path, p->entriesNotSaved);
-        Append(text, sizeof text, part);
     }
     if (!text[0]) return;
     if (failure) p->failureBoxShown = true;

@@ -1,0 +1,112 @@
+#include "data/Changes.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "data/Text.h"
+
+namespace {
+
+Change* PendingHead = nullptr;
+Change* PendingTail = nullptr;
+
+// A moved entry lands after the entry the user saw above it, wherever that
+// one stands now; at the top when it had none; at its place otherwise.
+void PlaceMoved(Document& document, const Change& change, int done) {
+    int at = change.value;
+    if (!change.other[0]) {
+        at = 0;
+    } else {
+        int above = FindEntry(document, change.other, change.value - 1);
+        if (above >= 0) at = above + 1;
+    }
+    InsertEntry(document, at, change.text, done);
+}
+
+} // namespace
+
+Change* NewChange(ChangeKind kind, int entries) {
+    if (entries < 0) entries = 0;
+    size_t size = sizeof(Change) + sizeof(DeletedEntry) * static_cast<size_t>(entries);
+    Change* change = static_cast<Change*>(calloc(1, size));
+    if (!change) return nullptr;
+    change->kind = kind;
+    // The entries follow the record in its block; Change's alignment suits them.
+    change->entries = entries ? reinterpret_cast<DeletedEntry*>(change + 1) : nullptr;
+    return change;
+}
+
+void ReleaseChange(Change* change) {
+    free(change);
+}
+
+bool ApplyChange(Document& document, const Change& change) {
+    const int found = FindEntry(document, change.text, change.index);
+    switch (change.kind) {
+    case ChangeKind::setDone:
+        if (found < 0) return false;
+        document.entries[found].done = change.value;
+        return true;
+    case ChangeKind::rename:
+        if (found < 0) return InsertEntry(document, change.index, change.other, 0);
+        CopyText(document.entries[found].text, ItemTextSize, change.other);
+        return true;
+    case ChangeKind::add:
+        return InsertEntry(document, document.count, change.text, 0);
+    case ChangeKind::remove:
+        if (found < 0) return false;
+        RemoveEntry(document, found);
+        return true;
+    case ChangeKind::move: {
+        if (found < 0) return false;
+        const int done = document.entries[found].done;
+        RemoveEntry(document, found);
+        PlaceMoved(document, change, done);
+        return true;
+    }
+    case ChangeKind::removeTicked:
+        // From the last up, so each place the user saw still points near.
+        for (int i = change.count - 1; i >= 0; --i) {
+            const DeletedEntry& entry = change.entries[i];
+            RemoveEntry(document, FindEntry(document, entry.text, entry.index));
+        }
+        return true;
+    case ChangeKind::restore:
+        for (int i = 0; i < change.count; ++i) {
+            const DeletedEntry& entry = change.entries[i];
+            InsertEntry(document, entry.index, entry.text, entry.done);
+        }
+        return true;
+    case ChangeKind::setting:
+        if (change.setting < 0 || change.setting >= SettingCount) return false;
+        document.settings[change.setting] = change.value;
+        return true;
+    case ChangeKind::none:
+        break;
+    }
+    return true;
+}
+
+void KeepPending(Change* change) {
+    if (!change) return;
+    change->next = nullptr;
+    if (PendingTail) {
+        PendingTail->next = change;
+    } else {
+        PendingHead = change;
+    }
+    PendingTail = change;
+}
+
+const Change* FirstPending() {
+    return PendingHead;
+}
+
+void ForgetPending() {
+    for (Change* change = PendingHead; change;) {
+        Change* next = change->next;
+        ReleaseChange(change);
+        change = next;
+    }
+    PendingHead = PendingTail = nullptr;
+}

@@ -1,0 +1,58 @@
+#include "data/FileWatch.h"
+
+#include <string.h>
+
+#include "core/PluginInstance.h"
+
+namespace {
+
+HANDLE Thread = nullptr;
+HANDLE Stop = nullptr;
+HANDLE Notice = INVALID_HANDLE_VALUE;
+HWND Window = nullptr;
+UINT Message = 0;
+
+DWORD WINAPI Watch(LPVOID) {
+    HANDLE waits[2] = {Stop, Notice};
+    while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        PostMessageW(Window, Message, 0, 0);
+        if (!FindNextChangeNotification(Notice)) break;
+    }
+    return 0;
+}
+
+} // namespace
+
+bool StartWatching(const wchar_t* path, HWND window, UINT message) {
+    StopWatching();
+    wchar_t folder[PathSize];
+    const wchar_t* slash = wcsrchr(path, L'\\');
+    if (!slash || static_cast<size_t>(slash - path) + 1 >= PathSize) return false;
+    const size_t length = static_cast<size_t>(slash - path) + 1; // keeps "C:\"
+    memcpy(folder, path, length * sizeof(wchar_t));
+    folder[length] = L'\0';
+    Notice = FindFirstChangeNotificationW(
+        folder, FALSE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
+    if (Notice == INVALID_HANDLE_VALUE) return false;
+    Window = window;
+    Message = message;
+    Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Thread = Stop ? CreateThread(nullptr, 0, Watch, nullptr, 0, nullptr) : nullptr;
+    if (Thread) return true;
+    StopWatching();
+    return false;
+}
+
+void StopWatching() {
+    if (Thread) {
+        SetEvent(Stop);
+        WaitForSingleObject(Thread, INFINITE);
+        CloseHandle(Thread);
+        Thread = nullptr;
+    }
+    if (Stop) CloseHandle(Stop);
+    Stop = nullptr;
+    if (Notice != INVALID_HANDLE_VALUE) FindCloseChangeNotification(Notice);
+    Notice = INVALID_HANDLE_VALUE;
+}

@@ -1,0 +1,126 @@
+#include "ui/ChangePath.h"
+
+#include "core/ModalLoop.h"
+#include "core/PluginInstance.h"
+#include "data/Changes.h"
+#include "data/Document.h"
+#include "data/ItemList.h"
+#include "ui/RowSync.h"
+#include "ui/Translucency.h"
+
+namespace {
+
+// Editors empty a file before they write it: a file is read only once no
+// change was seen for this long, so no merge ever meets half of one.
+constexpr UINT QuietTime = 200;
+
+int Holds = 0;
+
+// One at a time: the plug-in runs on the shell's one window thread.
+Document Working;
+
+// Whoever shows something of the list learns of the change: the
+// configuration menu was made for the list as it was, so it goes.
+void Tell(const RowChanges& changes) {
+    (void)changes;
+    ReleaseConfigurationMenu();
+}
+
+void SaveChain(PluginInstance& p, Change* changes) {
+    p.Save(changes);
+    if (p.changesDroppedOnSave) MessageBeep(MB_ICONWARNING);
+    if (p.mergedOnSave) BringInLine(MergedDocument());
+}
+
+} // namespace
+
+Change* Then(Change* first, Change* next) {
+    if (!first) return next;
+    Change* last = first;
+    while (last->next)
+        last = last->next;
+    last->next = next;
+    return first;
+}
+
+void BringInLine(const Document& d) {
+    PluginInstance* p = ThePlugin;
+    if (!p || !p->mainWindow) return;
+    const int width = p->width;
+    const bool onTop = p->alwaysOnTop, translucent = p->transparencyOn;
+    const int alpha = p->alpha;
+    p->TakeDocument(d, false);
+    const RowChanges changes = BringRowsInLine(d);
+    // A new width draws every caption again, centred for it.
+    if (p->width != width)
+        RedrawWindow(p->mainWindow, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    if (p->alwaysOnTop != onTop) {
+        SetWindowPos(p->mainWindow, p->alwaysOnTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+    if (p->transparencySupported &&
+        (p->transparencyOn != translucent || (translucent && p->alpha != alpha)))
+        ApplyTranslucency(p->mainWindow, p->transparencyOn, p->alpha);
+    Tell(changes);
+}
+
+bool Perform(Change* changes) {
+    PluginInstance* p = ThePlugin;
+    if (!p) {
+        while (changes) {
+            Change* next = changes->next;
+            ReleaseChange(changes);
+            changes = next;
+        }
+        return false;
+    }
+    p->Snapshot(Working);
+    Change* applied = nullptr;
+    bool dropped = false;
+    while (changes) {
+        Change* next = changes->next;
+        changes->next = nullptr;
+        if (ApplyChange(Working, *changes)) {
+            applied = Then(applied, changes);
+        } else {
+            dropped = true;
+            ReleaseChange(changes);
+        }
+        changes = next;
+    }
+    if (dropped) MessageBeep(MB_ICONWARNING);
+    if (!applied) return false;
+    BringInLine(Working);
+    SaveChain(*p, applied);
+    return true;
+}
+
+void SaveNow() {
+    if (ThePlugin) SaveChain(*ThePlugin, nullptr);
+}
+
+void HoldReloads(bool hold) {
+    Holds += hold ? 1 : -1;
+    if (Holds < 0) Holds = 0;
+}
+
+// Each notice starts the quiet time again.
+void OnSettingsFolderChanged(HWND mainWindow) {
+    SetTimer(mainWindow, ReloadTimer, QuietTime, nullptr);
+}
+
+// A reload shows the file as it now is, applying the changes not yet in it,
+// and writes nothing. It waits while a drag, a move, a box or a menu is
+// under way. A file gone stays gone until the next change; one that cannot
+// be read now is read at the next notice.
+void OnReloadTimer(HWND mainWindow) {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    if (Holds > 0 || InModalLoop()) return; // the timer comes again
+    KillTimer(mainWindow, ReloadTimer);
+    if (!p->FileChangedSinceSeen()) return; // zelk's own save, or no change
+    bool missing = false;
+    if (!p->MergeWithFile(missing) || missing) return;
+    if (p->changesDroppedOnSave) MessageBeep(MB_ICONWARNING);
+    BringInLine(MergedDocument());
+}
