@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
 #include "core/PluginInstance.h"
+#include "data/FileWatch.h"
 #include "data/ItemList.h"
 #include "ui/ChildWindows.h"
 #include "ui/InPlaceEdit.h"
@@ -246,8 +247,12 @@ TEST_F(Reliability, FolderRemovedWhileRunning) {
     ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
     ASSERT_EQ(Utf8(ThePlugin->settingsPath), folder + "zelk.rc");
 
+    // The watch on the folder holds it open, and a folder removed while held
+    // stays until the last handle closes: let go of it, as when a network
+    // drive goes away.
+    StopWatching();
     DeleteFileA((folder + "zelk.rc").c_str());
-    ASSERT_TRUE(RemoveDirectoryA(folder.c_str()));
+    ASSERT_TRUE(RemoveDirectoryA(folder.c_str())) << GetLastError();
     MessageBoxSeen seen = WatchMessageBoxes([] {
         Click(Entry(1)->doneBox, WM_LBUTTONUP);
         Click(ThePlugin->addButton, WM_LBUTTONUP);
@@ -261,6 +266,7 @@ TEST_F(Reliability, FolderRemovedWhileRunning) {
     Stop();
     EXPECT_EQ(ReadFileText(folder + "zelk.rc"), SettingsText({{"b", 1}, {"New Item", 0}}));
     DeleteFileA((folder + "zelk.rc").c_str());
+    DeleteFileA((folder + "zelk.rc.bak").c_str());
     RemoveDirectoryA(folder.c_str());
     TheReport().faultsSurvived.push_back("folder removed while running");
 }
@@ -465,7 +471,8 @@ TEST_F(Reliability, LockedSettingsFile) {
         << seen.text;
     EXPECT_EQ(ReadFileText(SettingsPath()), file);
 
-    // Held until after a change: the next change reads it and saves both.
+    // Held until after a change: the next change reads it and saves both;
+    // the place is the window's own, never the file's once the window shows.
     seen = WatchMessageBoxes([&] {
         startLocked(file, held);
         Click(ThePlugin->addButton, WM_LBUTTONUP);
@@ -473,9 +480,8 @@ TEST_F(Reliability, LockedSettingsFile) {
         Click(Entry(0)->doneBox, WM_LBUTTONUP);
     });
     EXPECT_EQ(seen.count, 1);
-    EXPECT_EQ(
-        ReadFileText(SettingsPath()),
-        SettingsText({{"from the file", 1}, {"second", 0}, {"New Item", 1}}).replace(17, 2, "300"));
+    EXPECT_EQ(ReadFileText(SettingsPath()),
+              SettingsText({{"from the file", 1}, {"second", 0}, {"New Item", 1}}));
     EXPECT_EQ(ListedEntries(), (Entries{{"from the file", 1}, {"second", 0}, {"New Item", 1}}));
     ASSERT_NE(Entry(0)->label, nullptr) << "the entries read have rows";
     Stop();

@@ -1,7 +1,6 @@
 #include "core/ModalLoop.h"
 
 #include "core/HostBinding.h"
-#include "core/PluginInstance.h"
 
 namespace {
 
@@ -10,6 +9,8 @@ bool ReleaseWanted = false; // a release of it came meanwhile
 int Depth = 0;              // loops of ours under way
 
 } // namespace
+
+unsigned InstancesDestroyed = 0;
 
 ModalLoop::ModalLoop() : module_(nullptr), destroyedBefore_(InstancesDestroyed) {
     ++Depth;
@@ -25,15 +26,6 @@ ModalLoop::~ModalLoop() {
 
 bool InModalLoop() {
     return Depth > 0;
-}
-
-// The configuration menu shows the settings as they were when it was made:
-// a change lets it go.
-void ReleaseConfigurationMenu() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return;
-    ReleaseHostMenu(p->menu);
-    p->menu = nullptr;
 }
 
 bool ModalLoop::InstanceEnded() const {

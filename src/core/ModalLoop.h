@@ -32,4 +32,6 @@ void ReleaseHostMenu(HostMenu menu);
 bool HostMenuShowing();
 // True while a box, a menu or a move of ours runs its loop.
 bool InModalLoop();
-void ReleaseConfigurationMenu();
+// Counts instances destroyed, so code that ran a modal loop can tell whether
+// the instance it held was ended meanwhile.
+extern unsigned InstancesDestroyed;

@@ -7,7 +7,6 @@
 #include "core/ModalLoop.h"
 
 PluginInstance* ThePlugin = nullptr;
-unsigned InstancesDestroyed = 0;
 bool InSlit = false;
 HWND SlitWindow = nullptr;
 
@@ -43,6 +42,15 @@ void PluginInstance::Destroy(PluginInstance* instance) {
 
 // The edit font goes too: the shell may load and unload the plug-in many
 // times in one process, and each unload would otherwise leave a font behind.
+// The configuration menu shows the settings as they were when it was made:
+// a change lets it go.
+void ReleaseConfigurationMenu() {
+    PluginInstance* p = ThePlugin;
+    if (!p) return;
+    ReleaseHostMenu(p->menu);
+    p->menu = nullptr;
+}
+
 PluginInstance::~PluginInstance() {
     ReleaseHostMenu(menu);
     if (editFont) DeleteObject(editFont);

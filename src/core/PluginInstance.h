@@ -136,8 +136,7 @@ class PluginInstance {
 };
 
 extern PluginInstance* ThePlugin;
-// Counts instances destroyed, so code that ran a modal loop can tell whether
-// the instance it held was ended meanwhile.
-extern unsigned InstancesDestroyed;
+// Lets go of the configuration menu the instance holds.
+void ReleaseConfigurationMenu();
 extern bool InSlit;
 extern HWND SlitWindow;

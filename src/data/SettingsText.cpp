@@ -59,10 +59,6 @@ bool NextLine(const char* b, size_t n, size_t& at, Line& line) {
     return true;
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 // The span starts with name, compared without regard to case.
 bool StartsWith(const char* b, size_t begin, size_t end, const char* name) {
     size_t n = strlen(name);

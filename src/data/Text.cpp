@@ -30,7 +30,7 @@ int FormatText(char* dest, size_t size, const char* format, ...) {
     return n;
 }
 
-static char LowerAscii(char c) {
+char LowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 

@@ -8,6 +8,7 @@ void CopyText(char* dest, size_t size, const char* src);
 // printf-style formatting cut to size - 1 characters; returns the length written.
 int FormatText(char* dest, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+char LowerAscii(char c);
 // ASCII comparison without regard to case; NULL equals nothing.
 bool EqualsIgnoringCase(const char* a, const char* b);
 // Turns control characters (a line break above all) into spaces, in place.

@@ -6,7 +6,6 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "ui/GdiGuards.h"
-#include "ui/ReorderDrag.h"
 
 namespace {
 
@@ -156,16 +155,20 @@ void PaintBackground(HWND window) {
         window, [](HDC dc, RECT rect, const void*) { DrawBackground(dc, rect); }, nullptr);
 }
 
-void PaintItemLabel(HWND label) {
+void PaintItemLabel(HWND label, MarkEdge mark) {
+    struct Label {
+        HWND window;
+        MarkEdge mark;
+    } context = {label, mark};
     PaintOffScreen(
         label,
         [](HDC dc, RECT rect, const void* context) {
-            HWND window = static_cast<HWND>(const_cast<void*>(context));
-            DrawItemLabel(dc, rect, FindItem(window));
-            MarkEdge edge = InsertionMarkOn(window);
-            if (edge != MarkEdge::none) DrawInsertionMark(dc, rect, edge == MarkEdge::top);
+            const Label* label = static_cast<const Label*>(context);
+            DrawItemLabel(dc, rect, FindItem(label->window));
+            if (label->mark != MarkEdge::none)
+                DrawInsertionMark(dc, rect, label->mark == MarkEdge::top);
         },
-        label);
+        &context);
 }
 
 void PaintDoneBox(HWND box) {

@@ -8,7 +8,11 @@
 struct ListItem;
 
 void PaintBackground(HWND window);
-void PaintItemLabel(HWND label);
+// Where the insertion mark of a drag shows on a label: none, along its top
+// edge, or along its bottom edge (after the last row).
+enum class MarkEdge { none, top, bottom };
+
+void PaintItemLabel(HWND label, MarkEdge mark = MarkEdge::none);
 void PaintAddButton(HWND button);
 void PaintDoneBox(HWND box);
 

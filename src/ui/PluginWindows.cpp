@@ -5,6 +5,7 @@
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
+#include "data/Changes.h"
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
@@ -293,6 +294,7 @@ void DestroyPluginWindows() {
     EditingLabel = nullptr;
     Edit.open = false;
     ForgetDeletions(); // an undo is for the session that deleted
+    ForgetPending();   // what no save could write ends with the session
     UnregisterClassA(PluginClassName, p->module);
 }
 
@@ -370,7 +372,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
-        PaintItemLabel(window);
+        PaintItemLabel(window, InsertionMarkOn(window));
         return 0;
     case WM_LBUTTONDOWN:
         if (ReorderOnButtonDown(window, lParam)) return 0;

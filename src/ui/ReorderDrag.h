@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "ui/Paint.h"
+
 // The label's mouse messages while no Control-drag is under way. Each gives
 // true when it took the message, so the label's usual handling is skipped.
 bool ReorderOnButtonDown(HWND label, LPARAM position);
@@ -21,7 +23,4 @@ bool Reordering();
 // without saving: the action destroying it saves.
 void EndReorderOn(HWND label);
 
-// Where the insertion mark shows on a label: none, along its top edge, or
-// along its bottom edge (after the last row).
-enum class MarkEdge { none, top, bottom };
 MarkEdge InsertionMarkOn(HWND label);
