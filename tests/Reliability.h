@@ -16,6 +16,7 @@ struct Report {
     int tickRepaints = 0;
     int randomOperations = 0;
     int randomReloads = 0;
+    int outsideWrites = 0; // by another program, merged with the next click
     std::vector<std::string> seeds;
     std::vector<std::string> faultsSurvived; // one name per fault, as often as it was tried
     std::vector<std::string> skipped;

@@ -157,7 +157,7 @@ void RunSeed(unsigned seed, int operations) {
     for (int op = 0; op < operations; ++op) {
         int n = static_cast<int>(model.entries.size());
         int k = n ? static_cast<int>(random() % n) : 0;
-        switch (random() % 9) {
+        switch (random() % 10) {
         case 0:
         case 1:
             SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
@@ -214,6 +214,26 @@ void RunSeed(unsigned seed, int operations) {
                 std::rotate(model.entries.begin(), at, at + 1);
             else
                 std::rotate(at, at + 1, model.entries.end());
+            break;
+        }
+        case 9: { // another program replaces the file; a click comes before zelk notices
+            Entries outside = model.entries;
+            if (n && random() % 2)
+                outside[k].second = !outside[k].second;
+            else if (n < MaxItems - 1)
+                outside.emplace_back("outside " + std::to_string(op), 0);
+            WriteFileText(SettingsPath() + ".sync", SettingsText(outside));
+            MoveFileExA((SettingsPath() + ".sync").c_str(), SettingsPath().c_str(),
+                        MOVEFILE_REPLACE_EXISTING);
+            if (n) { // the tick the user set, from what the window showed
+                SendMessageA(Entry(k)->doneBox, WM_LBUTTONUP, 0, 0);
+                outside[k].second = !model.entries[k].second;
+            } else {
+                SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
+                outside.emplace_back("New Item", 0);
+            }
+            model.entries = outside;
+            ++TheReport().outsideWrites;
             break;
         }
         }

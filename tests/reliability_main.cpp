@@ -81,6 +81,7 @@ void WriteReport(const char* path) {
             "against the list the test expects from its own input | %d |\n",
             r.randomOperations);
     fprintf(f, "| unloads and reloads in the random runs | %d |\n", r.randomReloads);
+    fprintf(f, "| writes by another program merged with a click | %d |\n", r.outsideWrites);
     fprintf(f, "\nA window construction that fails inside a rebuild, one box per run of failed "
                "saves (with a broadcast and the end of the plug-in arriving while it is open), "
                "and one write per user action are tried by the window tests "
