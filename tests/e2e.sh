@@ -491,6 +491,33 @@ scenario_crash() {
 
 # zelk.rc asks for the slit: devhost --slit docks the window in the slit at
 # the right edge of the screen, the list works there, and it stays docked.
+# Another program writes zelk.rc while the list is open: a sync tool's safe
+# save (a new file renamed over the old one) shows at once and keeps this
+# window's place; a write racing a click is merged with it.
+sync_write() { rc_text | sed "$@" >"$RC.sync" && mv "$RC.sync" "$RC"; }
+scenario_shared() {
+    echo "-- shared: another program replaces zelk.rc while real clicks tick and add"
+    stop_leftover_host
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window comes back where it was" window_is 410 260 100 75 || return
+    sync_write -e 's/^zelk.position.x: .*/zelk.position.x: 30/' \
+        -e 's/^zelk.zelk1.text: .*/zelk.zelk1.text: Buy bread/' \
+        -e '$a zelk.zelk4.text: Synced' -e '$a zelk.zelk4.done: 0'
+    eventually "the other program's fourth entry shows, the window stays in its place" \
+        window_is 410 260 100 90 || return
+    click_box 3 1
+    eventually "a tick of it is saved with the other program's change" \
+        rc_entries_are "Buy bread|0" "Pending|1" "Dentist|1" "Synced|1"
+    check "the window's own place is saved, not the other program's" rc_has "zelk.position.x: 410"
+    sync_write -e 's/^zelk.zelk2.text: .*/zelk.zelk2.text: Pending call/'
+    click_add 4
+    eventually "Add Item racing a write is merged with it" \
+        rc_entries_are "Buy bread|0" "Pending call|1" "Dentist|1" "Synced|1" "New Item|0"
+    eventually "and the window shows all five" window_is 410 260 100 105
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 scenario_slit() {
     echo "-- slit: devhost --slit docks the window"
     stop_leftover_host
@@ -638,7 +665,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash slit organise dock}; do
+for scenario in ${*:-session restart crash shared slit organise dock}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"
