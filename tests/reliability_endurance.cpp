@@ -209,11 +209,8 @@ void RunSeed(unsigned seed, int operations) {
             SendMessageA(Entry(k)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
             SendMessageA(Entry(k)->label, WM_MOUSEMOVE, MK_LBUTTON, to);
             SendMessageA(Entry(k)->label, WM_LBUTTONUP, 0, to);
-            auto at = model.entries.begin() + k;
-            if (up)
-                std::rotate(model.entries.begin(), at, at + 1);
-            else
-                std::rotate(at, at + 1, model.entries.end());
+            auto at = model.entries.begin() + k, first = model.entries.begin();
+            std::rotate(up ? first : at, up ? at : at + 1, up ? at + 1 : model.entries.end());
             break;
         }
         case 9: { // another program replaces the file; a click comes before zelk notices
