@@ -472,12 +472,16 @@ bool PluginInstance::Save(Change* change) {
     changesDroppedOnSave = false;
     SaveLock lock(*this);
     bool saved = false;
-    // Another program that writes between the check and the replacement is
-    // met again: a few rounds, then the save counts as failed and waits for
-    // the next change.
+    // The list is written as it stands, and the file looked at right before
+    // the replacement: only when another program wrote meanwhile (or the
+    // file could not be read before) is it read and merged. Another program
+    // that writes again between the check and the replacement is met again:
+    // a few rounds, then the save counts as failed and waits for the next
+    // change.
+    bool merge = !settingsRead;
     for (int round = 0; round < 3 && !saved; ++round) {
         bool missing = false;
-        if (settingsRead && !FileChangedSinceSeen()) {
+        if (!merge) {
             Snapshot(Merged);
             saved = WriteDocument(Merged, true);
         } else if (MergeWithFile(missing)) {
@@ -491,6 +495,7 @@ bool PluginInstance::Save(Change* change) {
             }
         }
         if (!saved && saveError != ERROR_RETRY) break;
+        merge = true;
     }
     if (saved) {
         ForgetPending();
