@@ -151,6 +151,10 @@ TEST_F(SharingTest, EachSaveMergesTheFileAsItIs) {
              CommitEdit();
          },
          SettingsText({{"A", 0}, {"B edited", 0}, {"C", 0}})},
+        {"a setting the user changed wins, the others are the file's",
+         With(With(start, "zelk.width:", "150"), "zelk.alwaysOnTop:", "false"),
+         [] { SetWindowWidth(200); },
+         With(With(start, "zelk.width:", "200"), "zelk.alwaysOnTop:", "false")},
         {"an addition past 50 is written on", SettingsText(fifty), [] { AddItem(); }, ""},
         {"remove ticked takes only what the user saw ticked",
          SettingsText({{"A", 1}, {"B", 1}, {"C", 0}}),
@@ -162,7 +166,7 @@ TEST_F(SharingTest, EachSaveMergesTheFileAsItIs) {
          SettingsText({{"C", 1}})},
     };
     fifty.emplace_back("New Item", 0);
-    cases[3].saved = SettingsText(fifty);
+    cases[4].saved = SettingsText(fifty);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(Start(start));
