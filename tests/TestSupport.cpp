@@ -229,17 +229,21 @@ BOOL WINAPI CountingMoveFileEx(LPCWSTR from, LPCWSTR to, DWORD flags) {
 }
 
 // Records what each box is asked to show, with its flags and owner.
+void Record(HWND owner, const std::string& text, const std::string& caption, UINT style) {
+    MessageBoxSeen seen;
+    seen.count = 1;
+    seen.owner = owner;
+    seen.text = text;
+    seen.caption = caption;
+    seen.style = style;
+    boxes.push_back(seen);
+}
+
 typedef int(WINAPI* MessageBoxFn)(HWND, LPCSTR, LPCSTR, UINT);
 MessageBoxFn realMessageBox = nullptr;
 
 int WINAPI RecordingMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    MessageBoxSeen seen;
-    seen.count = 1;
-    seen.owner = owner;
-    seen.text = text ? text : "";
-    seen.caption = caption ? caption : "";
-    seen.style = style;
-    boxes.push_back(seen);
+    Record(owner, text ? text : "", caption ? caption : "", style);
     return realMessageBox(owner, text, caption, style);
 }
 
@@ -247,13 +251,7 @@ typedef int(WINAPI* MessageBoxWFn)(HWND, LPCWSTR, LPCWSTR, UINT);
 MessageBoxWFn realMessageBoxW = nullptr;
 
 int WINAPI RecordingMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT style) {
-    MessageBoxSeen seen;
-    seen.count = 1;
-    seen.owner = owner;
-    seen.text = Utf8(text ? text : L"");
-    seen.caption = Utf8(caption ? caption : L"");
-    seen.style = style;
-    boxes.push_back(seen);
+    Record(owner, Utf8(text ? text : L""), Utf8(caption ? caption : L""), style);
     return realMessageBoxW(owner, text, caption, style);
 }
 
