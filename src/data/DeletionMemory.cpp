@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "data/Text.h"
+#include "data/Utf8.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ void RememberDeleted(Deletion& deletion, int index, const ListItem& item) {
     DeletedEntry& entry = deletion.entries[deletion.count++];
     entry.index = index;
     entry.done = item.done;
-    CopyText(entry.text, sizeof entry.text, item.text);
+    CopyEntryText(entry.text, sizeof entry.text, item.text);
 }
 
 const Deletion* LatestDeletion() {

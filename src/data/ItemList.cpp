@@ -2,7 +2,7 @@
 
 #include <stdlib.h>
 
-#include "data/Text.h"
+#include "data/Utf8.h"
 
 ListItem* ListHead = nullptr;
 ListItem* ListTail = nullptr;
@@ -39,7 +39,7 @@ ListItem* FindPreviousItem(HWND window) {
 ListItem* AppendItem(const char* text, int done) {
     ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
     if (!item) return nullptr;
-    CopyText(item->text, sizeof item->text, text);
+    CopyEntryText(item->text, sizeof item->text, text);
     item->done = done;
     if (ListTail) {
         ListTail->next = item;
@@ -53,7 +53,7 @@ ListItem* AppendItem(const char* text, int done) {
 ListItem* PrependItem(const char* text, int done) {
     ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
     if (!item) return nullptr;
-    CopyText(item->text, sizeof item->text, text);
+    CopyEntryText(item->text, sizeof item->text, text);
     item->done = done;
     item->next = ListHead;
     ListHead = item;
@@ -114,7 +114,7 @@ int IndexOfItem(const ListItem* item) {
 ListItem* InsertItemAt(int index, const char* text, int done) {
     ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
     if (!item) return nullptr;
-    CopyText(item->text, sizeof item->text, text);
+    CopyEntryText(item->text, sizeof item->text, text);
     item->done = done;
     LinkItemBefore(item, ItemAt(index));
     return item;

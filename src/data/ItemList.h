@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
+#include "data/Utf8.h"
+
 constexpr int MaxItems = 50;
 // The window can hold more than the file: entries read from a file that
 // could not be read at start go before the ones made meanwhile, and those
 // past the 50th stay in the window (unsaved) rather than being dropped.
 constexpr int MaxListed = 2 * MaxItems;
-constexpr int ItemTextSize = 100; // 99 characters and the terminator
+constexpr int ItemTextSize = TextBytes; // 99 code points of UTF-8 and the terminator
 // Entries are looked for under the numbers 1 to 100 in the file; a merge may
 // make more, which are kept (written on past 100) rather than dropped.
 constexpr int MaxEntryNumber = 100;

@@ -6,6 +6,7 @@
 
 #include "core/PluginInstance.h"
 #include "data/Text.h"
+#include "data/Utf8.h"
 
 namespace {
 
@@ -98,15 +99,14 @@ KeyKind Classify(const char* b, Span key, int& number) {
     return KeyKind::other;
 }
 
-// An entry's text as loaded: cut to 99 characters, and ending at a NUL byte
-// as the shell's string reader ends it.
+// An entry's text as loaded: UTF-8 (a value from before, in the system's
+// code page, is converted), cut to 99 characters, ending at a NUL byte as the
+// shell's string reader ends it, and with control characters as spaces.
 void TextOf(const char* b, Span value, char (&text)[ItemTextSize]) {
-    size_t n = 0;
-    if (value.Found()) {
-        for (size_t i = value.begin; i < value.end && n + 1 < ItemTextSize && b[i]; ++i)
-            text[n++] = b[i];
-    }
-    text[n] = '\0';
+    text[0] = '\0';
+    if (!value.Found()) return;
+    DecodeEntryText(b + value.begin, value.end - value.begin, CP_ACP, text, sizeof text);
+    ReplaceControlCharacters(text);
 }
 
 // A whole decimal number that fits an int, or the default.
@@ -196,6 +196,12 @@ FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD&
         length += got;
     }
     CloseHandle(file);
+    // A byte-order mark is no part of the first line; a UTF-16 file is read
+    // (and so written back) as UTF-8.
+    if (ok && !NormaliseFileBytes(bytes, length)) {
+        ok = false;
+        error = ERROR_NOT_ENOUGH_MEMORY;
+    }
     if (ok) return FileRead::ok;
     free(bytes);
     bytes = nullptr;

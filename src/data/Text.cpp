@@ -46,15 +46,30 @@ static bool IsBlankChar(char c) {
     return c == ' ' || c == '\t';
 }
 
-static bool IsControlChar(char c) {
-    return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+// The bytes of the control character at p, or 0: C0 and DEL, and in UTF-8
+// the C1 controls and the line and paragraph separators, which would break a
+// line in some readers or draw as nothing.
+static size_t ControlLength(const char* p) {
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(p);
+    if (b[0] < 0x20 || b[0] == 0x7f) return 1;
+    if (b[0] == 0xc2 && b[1] >= 0x80 && b[1] <= 0x9f) return 2;
+    if (b[0] == 0xe2 && b[1] == 0x80 && (b[2] == 0xa8 || b[2] == 0xa9)) return 3;
+    return 0;
 }
 
 void ReplaceControlCharacters(char* text) {
     if (!text) return;
-    for (char* p = text; *p; ++p) {
-        if (IsControlChar(*p)) *p = ' ';
+    char* out = text;
+    for (const char* p = text; *p;) {
+        size_t control = ControlLength(p);
+        if (control) {
+            *out++ = ' ';
+            p += control;
+        } else {
+            *out++ = *p++;
+        }
     }
+    *out = '\0';
 }
 
 void CleanEntryText(char* text) {
@@ -72,8 +87,10 @@ void CleanEntryText(char* text) {
 
 bool IsBlankText(const char* text) {
     if (!text) return true;
-    for (; *text; ++text) {
-        if (*text != ' ' && !IsControlChar(*text)) return false;
+    for (const char* p = text; *p;) {
+        size_t control = ControlLength(p);
+        if (*p != ' ' && !control) return false;
+        p += control ? control : 1;
     }
     return true;
 }

@@ -11,7 +11,8 @@ int FormatText(char* dest, size_t size, const char* format, ...)
 char LowerAscii(char c);
 // ASCII comparison without regard to case; NULL equals nothing.
 bool EqualsIgnoringCase(const char* a, const char* b);
-// Turns control characters (a line break above all) into spaces, in place.
+// Turns control characters (a line break above all; C1 controls and the
+// line and paragraph separators in UTF-8) into spaces, in place.
 void ReplaceControlCharacters(char* text);
 // The same, then trims surrounding blanks.
 void CleanEntryText(char* text);

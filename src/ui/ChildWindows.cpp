@@ -14,9 +14,14 @@ UINT Subscriptions[] = {HOSTMSG_RECONFIGURE, HOSTMSG_BROADCAST, 0};
 
 } // namespace
 
+// Unicode windows, so that an entry in any script reaches them whole. The
+// class names are ASCII.
 HWND CreateChildWindow(const char* className, int x, int y, int width, int height) {
     PluginInstance* p = ThePlugin;
-    return CreateWindowExA(WS_EX_TOOLWINDOW, className, nullptr, ChildStyle, x, y, width, height,
+    wchar_t wideName[16] = {};
+    for (int i = 0; className[i] && i + 1 < 16; ++i)
+        wideName[i] = static_cast<unsigned char>(className[i]);
+    return CreateWindowExW(WS_EX_TOOLWINDOW, wideName, nullptr, ChildStyle, x, y, width, height,
                            p->mainWindow, nullptr, p->module, nullptr);
 }
 
@@ -34,10 +39,11 @@ void UnsubscribeAndDestroy(HWND window) {
 }
 
 // The procedure is a pointer: it passes through the pointer-sized window
-// long, never a 32-bit one, so the 64-bit build keeps it whole.
+// long, never a 32-bit one, so the 64-bit build keeps it whole. Set through
+// the W function: the A one would make the window an ANSI window.
 WNDPROC SubclassWindow(HWND window, WNDPROC procedure) {
     return reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
 }
 
 // Docked, the window is the slit's child.

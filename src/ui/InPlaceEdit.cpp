@@ -8,6 +8,7 @@
 #include "core/ModalLoop.h"
 #include "data/Changes.h"
 #include "ui/ChangePath.h"
+#include "ui/EditorText.h"
 
 namespace {
 
@@ -74,7 +75,7 @@ void BeginEdit(HWND label) {
     Edit.open = true;
     Edit.index = IndexOfItem(item);
     CopyText(Edit.original, sizeof Edit.original, item->text);
-    SetWindowTextA(p->editControl, item->text);
+    SetEditorText(p->editControl, item->text);
     MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
     GiveEditorTheKeyboard(p->editControl);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
@@ -117,7 +118,7 @@ Change* TakeOpenEdit() {
     if (EditingLabel) ShowWindow(EditingLabel, SW_SHOW);
     EditingLabel = nullptr;
     char text[ItemTextSize] = {};
-    GetWindowTextA(p->editControl, text, ItemTextSize);
+    GetEditorText(p->editControl, text);
     CleanEntryText(text);
     if (!text[0] || strcmp(text, Edit.original) == 0) return nullptr;
     Change* rename = NewChange(ChangeKind::rename);
@@ -148,6 +149,6 @@ void CancelEdit() {
     ShowWindow(p->editControl, SW_HIDE);
     EndingEdit = false;
     if (label) ShowWindow(label, SW_SHOW);
-    if (const ListItem* item = FindItem(label)) SetWindowTextA(p->editControl, item->text);
+    if (const ListItem* item = FindItem(label)) SetEditorText(p->editControl, item->text);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
 }

@@ -5,6 +5,7 @@
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "data/Utf8.h"
 #include "ui/GdiGuards.h"
 
 namespace {
@@ -44,7 +45,9 @@ void DrawCaptioned(HDC dc, RECT rect, COLORREF from, COLORREF to, bool strikeOut
     SetTextColor(dc, textColour);
     rect = CaptionRect(*p, rect);
     SetBkMode(dc, TRANSPARENT);
-    DrawTextA(dc, text, static_cast<int>(strlen(text)), &rect, CaptionFormat);
+    wchar_t wide[TextUnits];
+    WidenText(text, wide, TextUnits);
+    DrawTextW(dc, wide, -1, &rect, CaptionFormat);
 }
 
 // A tick two pixels thick: from the box's left middle down, then up to its
@@ -146,7 +149,9 @@ bool IsCaptionCut(HWND window, const char* text) {
     if (!dc.get()) return false;
     ScopedSelect selectFont(dc.get(), font.get());
     SIZE size = {};
-    GetTextExtentPoint32A(dc.get(), text, static_cast<int>(strlen(text)), &size);
+    wchar_t wide[TextUnits];
+    WidenText(text, wide, TextUnits);
+    GetTextExtentPoint32W(dc.get(), wide, lstrlenW(wide), &size);
     return size.cx > rect.right - rect.left;
 }
 

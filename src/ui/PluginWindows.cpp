@@ -13,6 +13,7 @@
 #include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
 #include "ui/Commands.h"
+#include "ui/EditorText.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
 #include "ui/Paint.h"
@@ -22,6 +23,8 @@
 #include "ui/ToolTips.h"
 #include "ui/Translucency.h"
 
+static const wchar_t PluginWideClassName[] = L"zelk";
+
 namespace {
 
 // Hands a message a subclass procedure does not handle to the procedure it
@@ -29,8 +32,8 @@ namespace {
 LRESULT CallPrevious(WNDPROC PluginInstance::*which, HWND window, UINT message, WPARAM wParam,
                      LPARAM lParam) {
     WNDPROC previous = ThePlugin ? ThePlugin->*which : nullptr;
-    if (!previous) return DefWindowProcA(window, message, wParam, lParam);
-    return CallWindowProcA(previous, window, message, wParam, lParam);
+    if (!previous) return DefWindowProcW(window, message, wParam, lParam);
+    return CallWindowProcW(previous, window, message, wParam, lParam);
 }
 
 struct WorkAreaSearch {
@@ -115,7 +118,7 @@ void OnExitMove(HWND window) {
 // may end the plug-in meanwhile, so the DLL is held until it returns.
 LRESULT OnCaptionPress(HWND window, WPARAM wParam, LPARAM lParam) {
     ModalLoop loop;
-    return DefWindowProcA(window, WM_NCLBUTTONDOWN, wParam, lParam);
+    return DefWindowProcW(window, WM_NCLBUTTONDOWN, wParam, lParam);
 }
 
 void OnMainChar(HWND window, WPARAM key) {
@@ -201,12 +204,12 @@ int CreatePluginWindows() {
     PluginInstance* p = ThePlugin;
     ListHead = ListTail = nullptr;
 
-    WNDCLASSA windowClass = {};
+    WNDCLASSW windowClass = {};
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = MainWndProc;
     windowClass.hInstance = p->module;
-    windowClass.lpszClassName = PluginClassName;
-    if (!RegisterClassA(&windowClass)) {
+    windowClass.lpszClassName = PluginWideClassName;
+    if (!RegisterClassW(&windowClass)) {
         ModalLoop loop;
         MessageBoxA(p->hostWindow, "Yo, Error registering window class", "zelk 1.0",
                     MB_ICONERROR | MB_TOPMOST);
@@ -214,7 +217,7 @@ int CreatePluginWindows() {
     }
 
     if (!(InSlit && SlitWindow)) KeepOnScreen(*p);
-    p->mainWindow = CreateWindowExA(WS_EX_TOOLWINDOW, PluginClassName, nullptr,
+    p->mainWindow = CreateWindowExW(WS_EX_TOOLWINDOW, PluginWideClassName, nullptr,
                                     WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, p->x, p->y,
                                     p->width, p->height, nullptr, nullptr, p->module, nullptr);
     if (!p->mainWindow) {
@@ -222,13 +225,14 @@ int CreatePluginWindows() {
         // plug-in meanwhile; the class then went with the instance.
         ModalLoop loop;
         MessageBoxA(nullptr, "Error creating window", "zelk 1.0", MB_ICONERROR | MB_TOPMOST);
-        if (!loop.InstanceEnded()) UnregisterClassA(PluginClassName, p->module);
+        if (!loop.InstanceEnded()) UnregisterClassW(PluginWideClassName, p->module);
         return 1;
     }
     const int fh = p->fontHeight;
     p->editControl = CreateChildWindow("EDIT", 5, 5, p->width - 10, fh);
     p->editPreviousProc = SubclassWindow(p->editControl, EditWndProc);
     UseRowProcedures(DoneBoxWndProc, LabelWndProc);
+    LimitEditorText(p->editControl);
 
     // An entry whose windows cannot be made stays in the list without a row.
     int rows = 0;
@@ -295,11 +299,11 @@ void DestroyPluginWindows() {
     Edit.open = false;
     ForgetDeletions(); // an undo is for the session that deleted
     ForgetPending();   // what no save could write ends with the session
-    UnregisterClassA(PluginClassName, p->module);
+    UnregisterClassW(PluginWideClassName, p->module);
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!ThePlugin) return DefWindowProcA(window, message, wParam, lParam);
+    if (!ThePlugin) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_PAINT:
         PaintBackground(window);
@@ -348,6 +352,8 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_NOTIFY:
         return OnToolTipNotify(reinterpret_cast<const NMHDR*>(lParam));
+    case WM_NOTIFYFORMAT: // the tooltip asks for its texts in Unicode
+        return NFR_UNICODE;
     case WM_ENTERSIZEMOVE:
         OnEnterMove(window);
         return 0;
@@ -366,7 +372,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (wParam == ReloadTimer) OnSettingsFolderChanged(window, true);
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -435,5 +441,7 @@ LRESULT CALLBACK EditWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     }
     if (message == WM_KILLFOCUS) EditorLostKeyboard();
+    if (IsTextInput(message, wParam) && ThePlugin && ThePlugin->editPreviousProc)
+        return PassTextInput(ThePlugin->editPreviousProc, window, message, wParam, lParam);
     return CallPrevious(&PluginInstance::editPreviousProc, window, message, wParam, lParam);
 }

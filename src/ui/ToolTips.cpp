@@ -4,13 +4,16 @@
 
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "data/Utf8.h"
 #include "ui/Paint.h"
 
 namespace {
 
 // Shown over Add Item when it can add nothing more. Not const: the tooltip's
-// text field is a plain char pointer.
-char FullListTip[] = "The list is full (50 entries)";
+// text field is a plain pointer.
+wchar_t FullListTip[] = L"The list is full (50 entries)";
+// A label's whole text, as the tooltip shows it.
+wchar_t TipText[TextUnits];
 
 } // namespace
 
@@ -25,7 +28,7 @@ void EnsureToolTip(PluginInstance& p) {
     // no owner: a topmost tip owned by the window keeps the window from being
     // made topmost again. It is destroyed with the window set.
     p.toolTip =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+        CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                         WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, p.module, nullptr);
     for (ListItem* item = ListHead; item; item = item->next)
@@ -36,21 +39,21 @@ void EnsureToolTip(PluginInstance& p) {
 void AddToolTip(HWND tool) {
     PluginInstance* p = ThePlugin;
     if (!p->toolTip || !tool) return;
-    TOOLINFOA info = {};
+    TOOLINFOW info = {};
     // The size older comctl32 versions accept as well.
-    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     info.hwnd = p->mainWindow;
     info.uId = reinterpret_cast<UINT_PTR>(tool);
-    info.lpszText = LPSTR_TEXTCALLBACKA;
-    SendMessageA(p->toolTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+    info.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(p->toolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 namespace {
 
 // A label's tip is its whole text, and only when the label shows it cut;
 // the button's says when the list is full. An empty text shows no tip.
-void OnToolTipText(NMTTDISPINFOA* tip) {
+void OnToolTipText(NMTTDISPINFOW* tip) {
     HWND tool = reinterpret_cast<HWND>(tip->hdr.idFrom);
     tip->szText[0] = '\0';
     tip->lpszText = tip->szText;
@@ -59,14 +62,17 @@ void OnToolTipText(NMTTDISPINFOA* tip) {
         return;
     }
     ListItem* item = FindItem(tool);
-    if (item && item->label == tool && IsCaptionCut(tool, item->text)) tip->lpszText = item->text;
+    if (item && item->label == tool && IsCaptionCut(tool, item->text)) {
+        WidenText(item->text, TipText, TextUnits);
+        tip->lpszText = TipText;
+    }
 }
 
 } // namespace
 
 LRESULT OnToolTipNotify(const NMHDR* header) {
-    if (header && header->hwndFrom == ThePlugin->toolTip && header->code == TTN_GETDISPINFOA)
-        OnToolTipText(reinterpret_cast<NMTTDISPINFOA*>(const_cast<NMHDR*>(header)));
+    if (header && header->hwndFrom == ThePlugin->toolTip && header->code == TTN_GETDISPINFOW)
+        OnToolTipText(reinterpret_cast<NMTTDISPINFOW*>(const_cast<NMHDR*>(header)));
     return 0;
 }
 
@@ -75,11 +81,11 @@ LRESULT OnToolTipNotify(const NMHDR* header) {
 void RemoveToolTip(HWND tool) {
     PluginInstance* p = ThePlugin;
     if (!p || !p->toolTip || !tool) return;
-    TOOLINFOA info = {};
-    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    TOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.hwnd = p->mainWindow;
     info.uId = reinterpret_cast<UINT_PTR>(tool);
-    SendMessageA(p->toolTip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(p->toolTip, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 void DestroyToolTip(PluginInstance& p) {
