@@ -5,9 +5,19 @@
 //   devhost [--style FILE] --send TEXT           broadcast TEXT in the running host
 //                                                ("reconfigure": reload the style)
 //   devhost --quit                               end the running host cleanly
+//
+// The command line is read in Unicode and the plug-in loaded by its wide
+// path, so a plug-in in a folder named outside the code page runs; the
+// message loop is a Unicode one, as a modern shell's is, so typed characters
+// reach the plug-in's Unicode windows whole. The style file and the text
+// sent stay 8-bit, as the shell's own interfaces are.
 #include <cstdarg>
 #include <cstdio>
 #include <string>
+
+#include <windows.h>
+
+#include <shellapi.h>
 
 #include "CorvaneHost.h"
 
@@ -44,6 +54,21 @@ std::string fullPath(const char* path) {
     char full[MAX_PATH * 2];
     DWORD n = GetFullPathNameA(path, sizeof full, full, NULL);
     return n > 0 && n < sizeof full ? std::string(full, n) : std::string(path);
+}
+
+std::wstring fullPath(const wchar_t* path) {
+    wchar_t full[MAX_PATH * 2];
+    DWORD n = GetFullPathNameW(path, MAX_PATH * 2, full, NULL);
+    return n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : std::wstring(path);
+}
+
+// An argument in the code page, for the 8-bit interfaces and for messages.
+std::string narrow(const wchar_t* text) {
+    int n = WideCharToMultiByte(CP_ACP, 0, text, -1, NULL, 0, NULL, NULL);
+    std::string out(n > 0 ? n : 1, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], n, NULL, NULL);
+    out.resize(n > 0 ? n - 1 : 0);
+    return out;
 }
 
 bool sendText(HWND host, ULONG_PTR kind, const std::string& text) {
@@ -84,10 +109,12 @@ BOOL WINAPI onConsoleBreak(DWORD) {
     return TRUE;
 }
 
-int runPlugin(const char* pluginPath, const char* style, bool slit) {
+int runPlugin(const wchar_t* pluginPath, const char* style, bool slit) {
     if (runningHost()) return fail(2, "a devhost is already running");
     if (style && !FileExists(style)) return fail(2, "style file not found: %s", style);
-    if (!FileExists(pluginPath)) return fail(2, "plug-in not found: %s", pluginPath);
+    DWORD attributes = GetFileAttributesW(pluginPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return fail(2, "plug-in not found: %s", narrow(pluginPath).c_str());
 
     HINSTANCE instance = GetModuleHandleA(NULL);
     HWND hostWindow = HostStart(instance);
@@ -97,8 +124,9 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
     if (style) HostSetStyle(style);
     HostSetMenuInteractive(true);
 
-    std::string path = fullPath(pluginPath);
-    HMODULE plugin = LoadLibraryA(path.c_str());
+    std::wstring widePath = fullPath(pluginPath);
+    std::string path = narrow(widePath.c_str());
+    HMODULE plugin = LoadLibraryW(widePath.c_str());
     if (!plugin) {
         DWORD error = GetLastError();
         HostStop();
@@ -129,9 +157,9 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
     SetConsoleCtrlHandler(onConsoleBreak, TRUE);
 
     MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+    while (GetMessageW(&msg, NULL, 0, 0) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     end();
     FreeLibrary(plugin);
@@ -141,30 +169,37 @@ int runPlugin(const char* pluginPath, const char* style, bool slit) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) return fail(1, "cannot read the command line");
     bool slit = false, quit = false;
-    const char* style = NULL;
-    const char* send = NULL;
-    const char* plugin = NULL;
+    std::string style, send;
+    bool haveStyle = false, haveSend = false;
+    const wchar_t* plugin = NULL;
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--slit")
+        std::wstring a = argv[i];
+        if (a == L"--slit") {
             slit = true;
-        else if (a == "--quit")
+        } else if (a == L"--quit") {
             quit = true;
-        else if (a == "--style" && i + 1 < argc)
-            style = argv[++i];
-        else if (a == "--send" && i + 1 < argc)
-            send = argv[++i];
-        else if (a.size() > 1 && a[0] == '-')
+        } else if (a == L"--style" && i + 1 < argc) {
+            style = narrow(argv[++i]);
+            haveStyle = true;
+        } else if (a == L"--send" && i + 1 < argc) {
+            send = narrow(argv[++i]);
+            haveSend = true;
+        } else if (a.size() > 1 && a[0] == L'-') {
             return usage();
-        else if (!plugin)
+        } else if (!plugin) {
             plugin = argv[i];
-        else
+        } else {
             return usage();
+        }
     }
-    if (quit) return (send || plugin || slit || style) ? usage() : quitHost();
-    if (send) return (plugin || slit) ? usage() : sendToHost(style, send);
+    const char* styleFile = haveStyle ? style.c_str() : NULL;
+    if (quit) return (haveSend || plugin || slit || haveStyle) ? usage() : quitHost();
+    if (haveSend) return (plugin || slit) ? usage() : sendToHost(styleFile, send.c_str());
     if (!plugin) return usage();
-    return runPlugin(plugin, style, slit);
+    return runPlugin(plugin, styleFile, slit);
 }

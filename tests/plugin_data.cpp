@@ -7,6 +7,7 @@
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "data/Utf8.h"
 
 using namespace test;
 
@@ -141,6 +142,13 @@ TEST_F(DataTest, ReadingEntries) {
         {"an empty text is no entry",
          SettingsText({{"a", 0}, {"", 1}, {"c", 0}}),
          {{"a", 0}, {"c", 0}}},
+        {"C1 controls and the line and paragraph separators are spaces; only those: no entry",
+         SettingsText({{"a\xc2\x85"
+                        "b\xe2\x80\xa8"
+                        "c\xe2\x80\xa9\x01",
+                        0},
+                       {"\xc2\x9f\x7f", 1}}),
+         {{"a b c  ", 0}}},
     };
     for (const Case& c : cases) {
         WriteFileText(SettingsPath(), c.file);
@@ -162,6 +170,96 @@ TEST_F(DataTest, ReadingIsBoundedTo50EntriesOf99Characters) {
     EXPECT_EQ(std::string(LoadedText[49]), "entry 50");
     EXPECT_EQ(LoadedDone[49], 0);
     EXPECT_EQ(p->height, 15 * 50 + 30);
+}
+
+// A value that is valid UTF-8 is kept; any other is read in the code page
+// given, so files from before UTF-8 and hand-written ANSI files keep their
+// text. Every cut falls between characters, at 99 code points.
+TEST(Utf8, DecodesValuesOfEveryAge) {
+    const std::string a98(98, 'a');
+    std::string sjis60, sjis120, ya60;
+    for (int i = 0; i < 120; ++i)
+        (i < 60 ? sjis60 : sjis120) += "\x82\xa0"; // "あ" in code page 932
+    sjis120 = sjis60 + sjis120;
+    for (int i = 0; i < 60; ++i)
+        ya60 += u8"Я";
+    std::string a60, a99;
+    for (int i = 0; i < 99; ++i)
+        (i < 60 ? a60 : a99) += u8"あ";
+    a99 = a60 + a99;
+    struct Case {
+        std::string bytes;
+        unsigned codePage;
+        std::string text;
+    } cases[] = {
+        {"Zo\xeb's caf\xe9", 1252, u8"Zoë's café"},
+        {"\xca\xf3\xef\xe8\xf2\xfc \xf5\xeb\xe5\xe1", 1251, u8"Купить хлеб"},
+        {sjis60, 932, a60},
+        {sjis120, 932, a99},
+        {u8"Zoë's café", 1251, u8"Zoë's café"}, // UTF-8 whatever the code page
+        {ya60, 1252, ya60},                     // 120 bytes, 60 characters: whole
+        {a98 + u8"😀" + std::string(21, 'b'), 1252, a98 + u8"😀"},
+        {a98 + "x" + u8"😀", 1252, a98 + "x"},
+        {std::string("ab\0cd", 5), 1252, "ab"},
+        // Not UTF-8: a lone lead byte, an overlong form, an encoded
+        // surrogate, a sequence cut short, bytes past U+10FFFF.
+        {"\xc3(", 1252, u8"Ã("},
+        {"\xc0\xaf", 1252, u8"À¯"},
+        {"\xed\xa0\x80", 1252, u8"í\u00a0€"},
+        {"caf\xe2\x82", 1252, u8"cafâ‚"},
+        {"\xf4\x90\x80\x80", 1251, u8"ф\u0452ЂЂ"},
+    };
+    for (const Case& c : cases) {
+        char text[ItemTextSize];
+        DecodeEntryText(c.bytes.data(), c.bytes.size(), c.codePage, text, sizeof text);
+        EXPECT_EQ(std::string(text), c.text) << c.bytes;
+    }
+}
+
+// A byte-order mark hides no line; a UTF-16 file in either order reads like
+// its UTF-8 text. Every such file, and one from before UTF-8 in the system's
+// code page, is written back as UTF-8 without a mark, lines zelk does not own
+// included.
+TEST_F(DataTest, ByteOrderMarksUtf16AndAnsiFiles) {
+    const std::wstring lines = L"zelk.position.x: 300\nzelk.zelk1.text: Zo\u00eb \u041a\u0443 "
+                               L"\u4e70 \U0001F600\nother: \u0416\n";
+    auto utf16 = [&](bool little) {
+        std::string bytes = little ? "\xff\xfe" : "\xfe\xff";
+        for (wchar_t c : lines) {
+            char low = static_cast<char>(c & 0xff), high = static_cast<char>(c >> 8);
+            bytes += little ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    const std::string utf8 = u8"zelk.position.x: 300\nzelk.zelk1.text: Zoë Ку 买 😀\nother: Ж\n";
+    // The same in the system's code page, as far as it holds the text.
+    wchar_t wide[16];
+    char ansi[16];
+    int n = MultiByteToWideChar(CP_ACP, 0, "caf\xe9", 4, wide, 16);
+    ansi[WideCharToMultiByte(CP_UTF8, 0, wide, n, ansi, 15, nullptr, nullptr)] = '\0';
+    const std::string tail = "zelk.position.y: 10\nzelk.width: 100\n";
+    struct Case {
+        std::string file, text, kept;
+    } cases[] = {
+        {"\xef\xbb\xbf" + utf8, u8"Zoë Ку 买 😀", u8"other: Ж\n"},
+        {utf16(true), u8"Zoë Ку 买 😀", u8"other: Ж\n"},
+        {utf16(false), u8"Zoë Ку 买 😀", u8"other: Ж\n"},
+        {"zelk.position.x: 300\nzelk.zelk1.text: caf\xe9\nother: \xe9\n", ansi, "other: \xe9\n"},
+    };
+    for (const Case& c : cases) {
+        WriteFileText(SettingsPath(), c.file);
+        {
+            Instance p;
+            EXPECT_EQ(p->x, 300) << c.text;
+            p.ListStaged();
+            EXPECT_EQ(ListedEntries(), (std::vector<std::pair<std::string, int>>{{c.text, 0}}));
+            ASSERT_TRUE(p->WriteSettings());
+        }
+        std::string written = ReadFileText(SettingsPath());
+        EXPECT_EQ(written.substr(0, 21), "zelk.position.x: 300\n") << "no mark written";
+        EXPECT_NE(written.find("zelk.zelk1.text: " + c.text + "\n"), std::string::npos);
+        EXPECT_EQ(written.substr(written.size() - c.kept.size()), c.kept);
+    }
 }
 
 TEST_F(DataTest, SettingsRoundTrip) {

@@ -593,6 +593,103 @@ TEST_F(WindowTest, EditInPlace) {
               SettingsText({{"kept by add", 0}, {"kept by delete", 0}, {"kept at the end", 0}}));
 }
 
+std::wstring Wide(const std::string& text) {
+    std::wstring out(text.size() + 1, L'\0');
+    out.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], out.size()) - 1);
+    return out;
+}
+
+// Types text as real input (KEYEVENTF_UNICODE, a surrogate pair as its two
+// halves) through the given message loop, then Enter, which ends the edit.
+void TypeUnicode(const std::wstring& text, bool wideLoop) {
+    std::vector<INPUT> keys;
+    for (wchar_t unit : text + L'\r') {
+        INPUT key = {};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wScan = unit;
+        key.ki.dwFlags = KEYEVENTF_UNICODE;
+        keys.push_back(key);
+        key.ki.dwFlags |= KEYEVENTF_KEYUP;
+        keys.push_back(key);
+    }
+    SendInput(keys.size(), keys.data(), sizeof(INPUT));
+    MSG msg;
+    const DWORD end = GetTickCount() + 2000;
+    for (; IsWindowVisible(ThePlugin->editControl) && static_cast<int>(end - GetTickCount()) > 0;
+         Sleep(5)) {
+        while (wideLoop ? PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)
+                        : PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            wideLoop ? DispatchMessageW(&msg) : DispatchMessageA(&msg);
+        }
+    }
+}
+
+// Texts in any script survive the file, the editor (which shows them and
+// takes them typed) and a second start; a text is cut at 99 code points,
+// never inside a character. The glyphs themselves go unchecked: Wine here
+// has no CJK or emoji fonts.
+TEST_F(WindowTest, EveryScriptSurvivesTheEditorAndTheFile) {
+    const std::string longText = std::string(98, 'a') + u8"😀" + std::string(21, 'b');
+    const Entries written = {{"Buy milk", 0}, {u8"Zoë's café", 1}, {u8"Купить хлеб", 0},
+                             {u8"买牛奶", 0}, {u8"✅ done 😀", 1},   {u8"اشترِ الخبز", 0},
+                             {longText, 0}};
+    Entries expected = written;
+    expected.back().first = longText.substr(0, 102); // 98 + the 4 bytes of the emoji
+    ASSERT_TRUE(Start(SettingsText(written)));
+    EXPECT_EQ(ListedEntries(), expected);
+    HWND editor = P().editControl;
+    EXPECT_TRUE(IsWindowUnicode(editor) && IsWindowUnicode(P().mainWindow) &&
+                IsWindowUnicode(Entry(0)->label));
+    // Each entry gets another's text typed: the table in reverse.
+    SetForegroundWindow(P().mainWindow);
+    Entries typed = expected;
+    for (size_t i = 0; i < written.size(); ++i) {
+        SendMessageW(Entry(i)->label, WM_LBUTTONDBLCLK, 0, 0);
+        wchar_t shown[300] = {};
+        GetWindowTextW(editor, shown, 300);
+        EXPECT_EQ(Utf8(shown), expected[i].first) << i;
+        TypeUnicode(Wide(written[written.size() - 1 - i].first), true);
+        typed[i].first = expected[written.size() - 1 - i].first;
+    }
+    EXPECT_EQ(ListedEntries(), typed);
+    const std::string saved = File();
+    EXPECT_EQ(saved, SettingsText(typed));
+    Stop();
+    ASSERT_TRUE(Start(saved));
+    EXPECT_EQ(ListedEntries(), typed);
+
+    // A paste that would take the text past 99 code points is refused whole.
+    editor = P().editControl;
+    SendMessageW(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    for (const wchar_t* paste : {L"bcd", L"b\U0001F600"}) {
+        SetWindowTextW(editor, std::wstring(97, L'a').c_str());
+        SendMessageW(editor, EM_SETSEL, 97, 97);
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        size_t bytes = (wcslen(paste) + 1) * sizeof(wchar_t);
+        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        memcpy(GlobalLock(block), paste, bytes);
+        GlobalUnlock(block);
+        SetClipboardData(CF_UNICODETEXT, block);
+        CloseClipboard();
+        SendMessageW(editor, WM_PASTE, 0, 0);
+        wchar_t now[300] = {};
+        GetWindowTextW(editor, now, 300);
+        EXPECT_EQ(now, std::wstring(97, L'a') + (paste[1] == L'c' ? L"" : paste)) << paste[1];
+    }
+    SendMessageW(editor, WM_CHAR, VK_ESCAPE, 0);
+
+    // A shell whose message loop uses the A functions turns each typed
+    // character outside its code page into "?" before zelk sees it.
+    SendMessageW(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    BOOL lost = FALSE;
+    char ansi[8];
+    WideCharToMultiByte(CP_ACP, 0, L"\x042f", 1, ansi, sizeof ansi, nullptr, &lost);
+    TypeUnicode(L"\x042f", false);
+    EXPECT_EQ(Entry(0)->text, std::string(lost ? "?" : u8"Я")) << GetACP();
+}
+
 TEST_F(WindowTest, StrayMessagesChangeNothing) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
     const std::string before = File();

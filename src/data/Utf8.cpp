@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "data/Text.h"
+
 namespace {
 
 // The length of the well-formed sequence at p, or 0 when there is none.
@@ -108,24 +110,19 @@ void DecodeEntryText(const char* bytes, size_t length, unsigned codePage, char* 
 
 // The text is cut first, so that `count` units of TextUnits always hold it.
 void WidenText(const char* text, wchar_t* dest, int count) {
-    if (!dest || count <= 0) return;
     char cut[TextBytes];
     CopyEntryText(cut, sizeof cut, text);
-    if (!cut[0] || MultiByteToWideChar(CP_UTF8, 0, cut, -1, dest, count) <= 0) dest[0] = L'\0';
+    Utf8ToWide(dest, count > 0 ? static_cast<size_t>(count) : 0, cut);
 }
 
 void NarrowText(const wchar_t* text, char* dest, size_t size) {
-    if (!dest || size == 0) return;
+    wchar_t cut[TextUnits];
     int units = 0;
     for (int points = 0; text && text[units] && points < MaxTextCodePoints; ++points)
         units += PointUnits(text + units);
-    // 99 code points take at most 396 bytes; a lone surrogate becomes U+FFFD.
-    char bytes[TextBytes];
-    int n =
-        units ? WideCharToMultiByte(CP_UTF8, 0, text, units, bytes, TextBytes - 1, nullptr, nullptr)
-              : 0;
-    bytes[n > 0 ? n : 0] = '\0';
-    CopyEntryText(dest, size, bytes);
+    if (units) memcpy(cut, text, units * sizeof(wchar_t));
+    cut[units] = L'\0';
+    WideToUtf8(dest, size, cut);
 }
 
 int CountCodePoints(const wchar_t* text) {

@@ -2,19 +2,6 @@
 
 #include "data/Utf8.h"
 
-namespace {
-
-// A character outside the Basic Multilingual Plane is typed as two WM_CHAR
-// messages, its surrogate halves. When the first half was refused, the
-// second goes with it rather than landing alone.
-bool RefusedFirstHalf = false;
-
-bool IsSurrogate(WPARAM c, WPARAM first, WPARAM last) {
-    return c >= first && c <= last;
-}
-
-} // namespace
-
 // The editor's own bound counts UTF-16 units; the code points are counted
 // in PassTextInput.
 void LimitEditorText(HWND editor) {
@@ -48,13 +35,10 @@ bool IsTextInput(UINT message, WPARAM wParam) {
 
 // The text and selection before are put back when the text grew past 99
 // code points, so a paste too long for the rest of the room is refused whole.
+// A character outside the Basic Multilingual Plane comes as two WM_CHAR
+// messages: its first half counts as one code point, and when that was
+// refused, its second half alone counts as one again and is refused too.
 LRESULT PassTextInput(WNDPROC editorProc, HWND editor, UINT message, WPARAM wParam, LPARAM lParam) {
-    const bool secondHalf = message == WM_CHAR && IsSurrogate(wParam, 0xdc00, 0xdfff);
-    if (secondHalf && RefusedFirstHalf) {
-        RefusedFirstHalf = false;
-        return 0;
-    }
-    RefusedFirstHalf = false;
     wchar_t before[TextUnits] = {};
     GetWindowTextW(editor, before, TextUnits);
     DWORD start = 0, end = 0;
@@ -67,6 +51,5 @@ LRESULT PassTextInput(WNDPROC editorProc, HWND editor, UINT message, WPARAM wPar
     SetWindowTextW(editor, before);
     SendMessageW(editor, EM_SETSEL, start, end);
     MessageBeep(MB_ICONWARNING);
-    RefusedFirstHalf = message == WM_CHAR && IsSurrogate(wParam, 0xd800, 0xdbff);
     return result;
 }
