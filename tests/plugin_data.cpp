@@ -176,17 +176,13 @@ TEST_F(DataTest, ReadingIsBoundedTo50EntriesOf99Characters) {
 // given, so files from before UTF-8 and hand-written ANSI files keep their
 // text. Every cut falls between characters, at 99 code points.
 TEST(Utf8, DecodesValuesOfEveryAge) {
-    const std::string a98(98, 'a');
-    std::string sjis60, sjis120, ya60;
-    for (int i = 0; i < 120; ++i)
-        (i < 60 ? sjis60 : sjis120) += "\x82\xa0"; // "あ" in code page 932
-    sjis120 = sjis60 + sjis120;
-    for (int i = 0; i < 60; ++i)
-        ya60 += u8"Я";
-    std::string a60, a99;
-    for (int i = 0; i < 99; ++i)
-        (i < 60 ? a60 : a99) += u8"あ";
-    a99 = a60 + a99;
+    auto times = [](int n, const std::string& s) {
+        std::string r;
+        while (n--)
+            r += s;
+        return r;
+    };
+    const std::string a98(98, 'a'), sjis = "\x82\xa0"; // "あ" in code page 932
     struct Case {
         std::string bytes;
         unsigned codePage;
@@ -194,10 +190,10 @@ TEST(Utf8, DecodesValuesOfEveryAge) {
     } cases[] = {
         {"Zo\xeb's caf\xe9", 1252, u8"Zoë's café"},
         {"\xca\xf3\xef\xe8\xf2\xfc \xf5\xeb\xe5\xe1", 1251, u8"Купить хлеб"},
-        {sjis60, 932, a60},
-        {sjis120, 932, a99},
-        {u8"Zoë's café", 1251, u8"Zoë's café"}, // UTF-8 whatever the code page
-        {ya60, 1252, ya60},                     // 120 bytes, 60 characters: whole
+        {times(60, sjis), 932, times(60, u8"あ")},
+        {times(120, sjis), 932, times(99, u8"あ")},
+        {u8"Zoë's café", 1251, u8"Zoë's café"},     // UTF-8 whatever the code page
+        {times(60, u8"Я"), 1252, times(60, u8"Я")}, // 120 bytes, 60 characters: whole
         {a98 + u8"😀" + std::string(21, 'b'), 1252, a98 + u8"😀"},
         {a98 + "x" + u8"😀", 1252, a98 + "x"},
         {std::string("ab\0cd", 5), 1252, "ab"},
@@ -219,32 +215,30 @@ TEST(Utf8, DecodesValuesOfEveryAge) {
 // A byte-order mark hides no line; a UTF-16 file in either order reads like
 // its UTF-8 text. Every such file, and one from before UTF-8 in the system's
 // code page, is written back as UTF-8 without a mark, lines zelk does not own
-// included.
+// included (those of an ANSI file byte for byte).
 TEST_F(DataTest, ByteOrderMarksUtf16AndAnsiFiles) {
-    const std::wstring lines = L"zelk.position.x: 300\nzelk.zelk1.text: Zo\u00eb \u041a\u0443 "
-                               L"\u4e70 \U0001F600\nother: \u0416\n";
+    const std::string text = u8"Zoë Ку 买 😀",
+                      utf8 = "zelk.position.x: 300\nzelk.zelk1.text: " + text + u8"\nother: Ж\n";
     auto utf16 = [&](bool little) {
+        std::wstring wide(utf8.size(), L'\0');
+        wide.resize(
+            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8.size(), &wide[0], wide.size()));
         std::string bytes = little ? "\xff\xfe" : "\xfe\xff";
-        for (wchar_t c : lines) {
-            char low = static_cast<char>(c & 0xff), high = static_cast<char>(c >> 8);
-            bytes += little ? std::string{low, high} : std::string{high, low};
-        }
+        for (wchar_t c : wide)
+            bytes +=
+                little ? std::string{char(c), char(c >> 8)} : std::string{char(c >> 8), char(c)};
         return bytes;
     };
-    const std::string utf8 = u8"zelk.position.x: 300\nzelk.zelk1.text: Zoë Ку 买 😀\nother: Ж\n";
-    // The same in the system's code page, as far as it holds the text.
-    wchar_t wide[16];
-    char ansi[16];
-    int n = MultiByteToWideChar(CP_ACP, 0, "caf\xe9", 4, wide, 16);
-    ansi[WideCharToMultiByte(CP_UTF8, 0, wide, n, ansi, 15, nullptr, nullptr)] = '\0';
-    const std::string tail = "zelk.position.y: 10\nzelk.width: 100\n";
+    wchar_t e = 0;
+    MultiByteToWideChar(CP_ACP, 0, "\xe9", 1, &e, 1);
     struct Case {
         std::string file, text, kept;
     } cases[] = {
-        {"\xef\xbb\xbf" + utf8, u8"Zoë Ку 买 😀", u8"other: Ж\n"},
-        {utf16(true), u8"Zoë Ку 买 😀", u8"other: Ж\n"},
-        {utf16(false), u8"Zoë Ку 买 😀", u8"other: Ж\n"},
-        {"zelk.position.x: 300\nzelk.zelk1.text: caf\xe9\nother: \xe9\n", ansi, "other: \xe9\n"},
+        {"\xef\xbb\xbf" + utf8, text, u8"other: Ж\n"},
+        {utf16(true), text, u8"other: Ж\n"},
+        {utf16(false), text, u8"other: Ж\n"},
+        {"zelk.position.x: 300\nzelk.zelk1.text: caf\xe9\nother: \xe9\n",
+         "caf" + Utf8(std::wstring(1, e)), "other: \xe9\n"},
     };
     for (const Case& c : cases) {
         WriteFileText(SettingsPath(), c.file);

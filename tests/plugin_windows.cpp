@@ -593,6 +593,8 @@ TEST_F(WindowTest, EditInPlace) {
               SettingsText({{"kept by add", 0}, {"kept by delete", 0}, {"kept at the end", 0}}));
 }
 
+namespace {
+
 std::wstring Wide(const std::string& text) {
     std::wstring out(text.size() + 1, L'\0');
     out.resize(MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], out.size()) - 1);
@@ -624,6 +626,8 @@ void TypeUnicode(const std::wstring& text, bool wideLoop) {
         }
     }
 }
+
+} // namespace
 
 // Texts in any script survive the file, the editor (which shows them and
 // takes them typed) and a second start; a text is cut at 99 code points,
@@ -663,16 +667,11 @@ TEST_F(WindowTest, EveryScriptSurvivesTheEditorAndTheFile) {
     editor = P().editControl;
     SendMessageW(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
     for (const wchar_t* paste : {L"bcd", L"b\U0001F600"}) {
+        SetWindowTextW(editor, paste); // the editor's own copy puts it on the clipboard
+        SendMessageW(editor, EM_SETSEL, 0, -1);
+        SendMessageW(editor, WM_COPY, 0, 0);
         SetWindowTextW(editor, std::wstring(97, L'a').c_str());
         SendMessageW(editor, EM_SETSEL, 97, 97);
-        ASSERT_TRUE(OpenClipboard(nullptr));
-        EmptyClipboard();
-        size_t bytes = (wcslen(paste) + 1) * sizeof(wchar_t);
-        HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-        memcpy(GlobalLock(block), paste, bytes);
-        GlobalUnlock(block);
-        SetClipboardData(CF_UNICODETEXT, block);
-        CloseClipboard();
         SendMessageW(editor, WM_PASTE, 0, 0);
         wchar_t now[300] = {};
         GetWindowTextW(editor, now, 300);
