@@ -265,12 +265,12 @@ menu_keys() {
 
 # Renames entry I the way a user does: double-click the label and type at
 # once (the editor has the keyboard, its text selected), then KEY (Return or
-# Escape).
+# Escape); optionally DELAY milliseconds between letters.
 edit_entry() {
     local i=$1 text=$2 key=$3
     double_click_label "$i" 1
     eventually "double-clicking entry $((i + 1)) opens the editor over it" editor_open_on "$i" || return
-    xdotool type --delay 20 "$text"
+    xdotool type --delay "${4:-20}" "$text"
     xdotool key "$key"
     eventually "$key closes the editor over entry $((i + 1))" editor_closed $((i + 1))
 }
@@ -650,37 +650,32 @@ scenario_dock() {
 }
 
 # zelk in a folder named outside the code page, started through the
-# development host's Unicode command line: accented and Cyrillic text typed
-# by real keys reaches zelk.rc as UTF-8 and shows again after a restart, the
-# same pixels as before it. (Glyphs of scripts Wine has no font for here,
-# CJK and emoji, go unchecked.)
+# development host's Unicode command line: Cyrillic and accented text typed
+# by real keys reaches zelk.rc as UTF-8 and shows after a restart as it did
+# before. (Glyphs of CJK and emoji, which Wine has no font for here, go
+# unchecked.)
 scenario_script() {
     echo "-- script: a Cyrillic folder; a Cyrillic and accented text typed, kept over a restart"
-    stop_leftover_host
     local dir="$WORK/Дмитрий" text="Zoë Купить" before
     local RC="$dir/zelk.rc"
-    mkdir -p "$dir"
-    cp "$ZELK_BUILD/zelk.dll" "$dir/"
+    mkdir -p "$dir" && cp "$ZELK_BUILD/zelk.dll" "$dir/"
     start_host --style "$(winpath "$STYLE")" "$(winpath "$dir/zelk.dll")"
     eventually "devhost runs zelk.dll from a folder with a Cyrillic name" \
         window_is 10 10 100 30 || return
-    eventually "zelk.rc is made in that folder" test -f "$RC"
     click_add 0
     eventually "Add Item adds an entry" window_is 10 10 100 45 || return
-    edit_entry 0 "$text" Return
-    eventually "the typed text reaches zelk.rc as UTF-8" rc_entries_are "$text|0"
+    # A letter outside the keymap gets a key xdotool binds for the moment;
+    # typed fast, Wine may translate the key after it is unbound.
+    edit_entry 0 "$text" Return 150
+    eventually "the typed text reaches zelk.rc in that folder as UTF-8" rc_entries_are "$text|0"
     park_pointer
     sleep 0.3
     before=$(grab "$(label_x)" "$(label_y 0)" 75 15)
     devhost --quit
     host_ended "devhost ends after --quit"
     start_host --style "$(winpath "$STYLE")" "$(winpath "$dir/zelk.dll")"
-    eventually "the window comes back with its entry" window_is 10 10 100 45 || return
-    eventually "the entry shows its text as it was typed" \
+    eventually "after a restart the entry shows its text as before" \
         eval '[ "$(grab "$(label_x)" "$(label_y 0)" 75 15)" = "$before" ]'
-    devhost --quit
-    host_ended "devhost ends after --quit"
-    check "zelk.rc still holds the text" rc_entries_are "$text|0"
 }
 
 # ---- main ----------------------------------------------------------------------

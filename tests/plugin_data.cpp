@@ -121,11 +121,27 @@ TEST_F(DataTest, CandidateOrder) {
     }
 }
 
+// Files in other encodings too: a byte-order mark hides no line, a UTF-16
+// file in either order reads like its UTF-8 text, a file from before UTF-8
+// in the system's code page. Each is written back as UTF-8 without a mark,
+// lines zelk does not own included (an ANSI file's byte for byte).
 TEST_F(DataTest, ReadingEntries) {
+    const std::wstring lines =
+        L"zelk.zelk1.text: Zo\u00eb \u041a\u0443 \u4e70 \U0001F600\nother: \u0416\n";
+    std::string le = "\xff\xfe", be = "\xfe\xff";
+    for (wchar_t c : lines) {
+        le += {char(c), char(c >> 8)};
+        be += {char(c >> 8), char(c)};
+    }
+    const std::string text = Utf8(L"Zo\u00eb \u041a\u0443 \u4e70 \U0001F600"),
+                      kept = u8"other: Ж\n";
+    wchar_t e = 0;
+    MultiByteToWideChar(CP_ACP, 0, "\xe9", 1, &e, 1);
     struct Case {
         const char* name;
         std::string file;
         std::vector<std::pair<std::string, int>> expected;
+        std::string kept = ""; // the file's last lines once saved
     } cases[] = {
         {"reading goes past a gap",
          SettingsText({}, "zelk.zelk1.text: one\nzelk.zelk2.text: two\nzelk.zelk4.text: four\n"),
@@ -149,12 +165,24 @@ TEST_F(DataTest, ReadingEntries) {
                         0},
                        {"\xc2\x9f\x7f", 1}}),
          {{"a b c  ", 0}}},
+        {"UTF-8 with a byte-order mark", "\xef\xbb\xbf" + Utf8(lines), {{text, 0}}, kept},
+        {"UTF-16 little-endian", le, {{text, 0}}, kept},
+        {"UTF-16 big-endian", be, {{text, 0}}, kept},
+        {"ANSI",
+         "zelk.zelk1.text: caf\xe9\nother: \xe9\n",
+         {{"caf" + Utf8({e}), 0}},
+         "other: \xe9\n"},
     };
     for (const Case& c : cases) {
         WriteFileText(SettingsPath(), c.file);
-        Instance p;
-        p.ListStaged();
-        EXPECT_EQ(ListedEntries(), c.expected) << c.name;
+        {
+            Instance p;
+            p.ListStaged();
+            EXPECT_EQ(ListedEntries(), c.expected) << c.name;
+            ASSERT_TRUE(p->WriteSettings());
+        }
+        std::string written = ReadFileText(SettingsPath());
+        EXPECT_EQ(written.substr(written.size() - c.kept.size()), c.kept) << c.name;
     }
 }
 
@@ -176,13 +204,10 @@ TEST_F(DataTest, ReadingIsBoundedTo50EntriesOf99Characters) {
 // given, so files from before UTF-8 and hand-written ANSI files keep their
 // text. Every cut falls between characters, at 99 code points.
 TEST(Utf8, DecodesValuesOfEveryAge) {
-    auto times = [](int n, const std::string& s) {
-        std::string r;
-        while (n--)
-            r += s;
-        return r;
-    };
-    const std::string a98(98, 'a'), sjis = "\x82\xa0"; // "あ" in code page 932
+    const std::string a98(98, 'a');
+    std::string sjis, ya, a99; // 120 "あ" in code page 932, 60 "Я" and 99 "あ" in UTF-8
+    for (int i = 0; i < 120; ++i)
+        sjis += "\x82\xa0", ya += i < 60 ? u8"Я" : "", a99 += i < 99 ? u8"あ" : "";
     struct Case {
         std::string bytes;
         unsigned codePage;
@@ -190,10 +215,9 @@ TEST(Utf8, DecodesValuesOfEveryAge) {
     } cases[] = {
         {"Zo\xeb's caf\xe9", 1252, u8"Zoë's café"},
         {"\xca\xf3\xef\xe8\xf2\xfc \xf5\xeb\xe5\xe1", 1251, u8"Купить хлеб"},
-        {times(60, sjis), 932, times(60, u8"あ")},
-        {times(120, sjis), 932, times(99, u8"あ")},
-        {u8"Zoë's café", 1251, u8"Zoë's café"},     // UTF-8 whatever the code page
-        {times(60, u8"Я"), 1252, times(60, u8"Я")}, // 120 bytes, 60 characters: whole
+        {sjis, 932, a99},
+        {u8"Zoë's café", 1251, u8"Zoë's café"}, // UTF-8 whatever the code page
+        {ya, 1252, ya},                         // 120 bytes, 60 characters: whole
         {a98 + u8"😀" + std::string(21, 'b'), 1252, a98 + u8"😀"},
         {a98 + "x" + u8"😀", 1252, a98 + "x"},
         {std::string("ab\0cd", 5), 1252, "ab"},
@@ -209,50 +233,6 @@ TEST(Utf8, DecodesValuesOfEveryAge) {
         char text[ItemTextSize];
         DecodeEntryText(c.bytes.data(), c.bytes.size(), c.codePage, text, sizeof text);
         EXPECT_EQ(std::string(text), c.text) << c.bytes;
-    }
-}
-
-// A byte-order mark hides no line; a UTF-16 file in either order reads like
-// its UTF-8 text. Every such file, and one from before UTF-8 in the system's
-// code page, is written back as UTF-8 without a mark, lines zelk does not own
-// included (those of an ANSI file byte for byte).
-TEST_F(DataTest, ByteOrderMarksUtf16AndAnsiFiles) {
-    const std::string text = u8"Zoë Ку 买 😀",
-                      utf8 = "zelk.position.x: 300\nzelk.zelk1.text: " + text + u8"\nother: Ж\n";
-    auto utf16 = [&](bool little) {
-        std::wstring wide(utf8.size(), L'\0');
-        wide.resize(
-            MultiByteToWideChar(CP_UTF8, 0, utf8.data(), utf8.size(), &wide[0], wide.size()));
-        std::string bytes = little ? "\xff\xfe" : "\xfe\xff";
-        for (wchar_t c : wide)
-            bytes +=
-                little ? std::string{char(c), char(c >> 8)} : std::string{char(c >> 8), char(c)};
-        return bytes;
-    };
-    wchar_t e = 0;
-    MultiByteToWideChar(CP_ACP, 0, "\xe9", 1, &e, 1);
-    struct Case {
-        std::string file, text, kept;
-    } cases[] = {
-        {"\xef\xbb\xbf" + utf8, text, u8"other: Ж\n"},
-        {utf16(true), text, u8"other: Ж\n"},
-        {utf16(false), text, u8"other: Ж\n"},
-        {"zelk.position.x: 300\nzelk.zelk1.text: caf\xe9\nother: \xe9\n",
-         "caf" + Utf8(std::wstring(1, e)), "other: \xe9\n"},
-    };
-    for (const Case& c : cases) {
-        WriteFileText(SettingsPath(), c.file);
-        {
-            Instance p;
-            EXPECT_EQ(p->x, 300) << c.text;
-            p.ListStaged();
-            EXPECT_EQ(ListedEntries(), (std::vector<std::pair<std::string, int>>{{c.text, 0}}));
-            ASSERT_TRUE(p->WriteSettings());
-        }
-        std::string written = ReadFileText(SettingsPath());
-        EXPECT_EQ(written.substr(0, 21), "zelk.position.x: 300\n") << "no mark written";
-        EXPECT_NE(written.find("zelk.zelk1.text: " + c.text + "\n"), std::string::npos);
-        EXPECT_EQ(written.substr(written.size() - c.kept.size()), c.kept);
     }
 }
 
