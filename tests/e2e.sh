@@ -649,15 +649,12 @@ scenario_dock() {
         eval 'rc_has "zelk.position.x: 200" && rc_has "zelk.position.y: 300"'
 }
 
-# zelk in a folder named outside the code page, started through the
-# development host's Unicode command line: Cyrillic and accented text typed
-# by real keys reaches zelk.rc as UTF-8 and shows after a restart as it did
-# before. (Glyphs of CJK and emoji, which Wine has no font for here, go
-# unchecked.)
+# zelk in a Cyrillic folder, through devhost's Unicode command line: a text
+# typed by real keys reaches zelk.rc as UTF-8 and shows after a restart as
+# before. (Wine here has no CJK or emoji fonts: those go unchecked.)
 scenario_script() {
     echo "-- script: a Cyrillic folder; a Cyrillic and accented text typed, kept over a restart"
-    local dir="$WORK/Дмитрий" text="Zoë Купить" before
-    local RC="$dir/zelk.rc"
+    local dir="$WORK/Дмитрий" text="Zoë Купить" before RC="$WORK/Дмитрий/zelk.rc"
     mkdir -p "$dir" && cp "$ZELK_BUILD/zelk.dll" "$dir/"
     start_host --style "$(winpath "$STYLE")" "$(winpath "$dir/zelk.dll")"
     eventually "devhost runs zelk.dll from a folder with a Cyrillic name" \
