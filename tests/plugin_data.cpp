@@ -157,11 +157,7 @@ TEST_F(DataTest, ReadingEntries) {
          SettingsText({{"a", 0}, {"", 1}, {"c", 0}}),
          {{"a", 0}, {"c", 0}}},
         {"C1 controls and the line and paragraph separators are spaces; only those: no entry",
-         SettingsText({{"a\xc2\x85"
-                        "b\xe2\x80\xa8"
-                        "c\xe2\x80\xa9\x01",
-                        0},
-                       {"\xc2\x9f\x7f", 1}}),
+         SettingsText({{u8"a\u0085b\u2028c\u2029\x01", 0}, {u8"\u009f\x7f", 1}}),
          {{"a b c  ", 0}}},
         {"UTF-8 with a byte-order mark", "\xef\xbb\xbf" + Utf8(lines), {{text, 0}}, kept},
         {"UTF-16 little-endian", le, {{text, 0}}, kept},
