@@ -102,11 +102,12 @@ std::vector<HWND> PaintRecorder::painted;
 
 // Keeps the text of a visible tooltip window in the string `out` points to.
 BOOL CALLBACK ReadShownToolTip(HWND window, LPARAM out) {
-    char name[64] = {}, text[200] = {};
+    char name[64] = {};
+    wchar_t text[200] = {};
     GetClassNameA(window, name, sizeof name);
     if (lstrcmpiA(name, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(window)) return TRUE;
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    *reinterpret_cast<std::string*>(out) = text;
+    SendMessageW(window, WM_GETTEXT, 200, reinterpret_cast<LPARAM>(text));
+    *reinterpret_cast<std::string*>(out) = Utf8(text);
     return FALSE;
 }
 
@@ -497,8 +498,8 @@ TEST_F(WindowTest, TheEditorTakesTheKeyboard) {
 }
 
 // A label cut short shows its whole text in a tooltip while the pointer
-// rests on it, "&" included; one that fits shows none; the button of a full
-// list says why it adds nothing.
+// rests on it, "&" and any script included; one that fits shows none; the
+// button of a full list says why it adds nothing.
 TEST_F(WindowTest, ToolTips) {
     const std::string cut = "Call the plumber about the leaking kitchen tap before Friday";
     const std::string full = "The list is full (50 entries)";
@@ -515,11 +516,11 @@ TEST_F(WindowTest, ToolTips) {
         EnumThreadWindows(GetCurrentThreadId(), ReadShownToolTip, reinterpret_cast<LPARAM>(&shown));
         return shown;
     };
-    Entries entries = {{"fits", 0}, {cut, 0}, {"R&D: " + cut, 1}};
+    Entries entries = {{"fits", 0}, {cut, 0}, {u8"R&D ✅ Я: " + cut, 1}};
     ASSERT_TRUE(Start(SettingsText(entries)));
     EXPECT_EQ(hover(Entry(0)->label), "<none>");
     EXPECT_EQ(hover(Entry(1)->label), cut);
-    EXPECT_EQ(hover(Entry(2)->label), "R&D: " + cut);
+    EXPECT_EQ(hover(Entry(2)->label), u8"R&D ✅ Я: " + cut);
     EXPECT_EQ(hover(P().addButton), "<none>");
     Stop();
     ASSERT_TRUE(Start(SettingsText(Entries(50, {"a", 0}))));
