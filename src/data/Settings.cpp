@@ -12,6 +12,7 @@
 #include "data/SaveLock.h"
 #include "data/SettingsText.h"
 #include "data/Text.h"
+#include "data/Utf8.h"
 
 namespace {
 
@@ -215,13 +216,13 @@ void PluginInstance::ReadSettings() {
     char* bytes = nullptr;
     size_t length = 0;
     DWORD error = 0;
-    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, PatienceAtStart);
+    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, PatienceAtStart, false);
     if (read == FileRead::missing) {
         TakeCreationDefaults();
         settingsRead = false;
         CreateDefaultFile();
         if (settingsRead) return;
-        read = ReadWholeFile(settingsPath, bytes, length, error, PatienceAtStart);
+        read = ReadWholeFile(settingsPath, bytes, length, error, PatienceAtStart, false);
         // Still no file and none could be made: there is nothing to protect,
         // so the first save may create it.
         if (read == FileRead::missing) {
@@ -229,10 +230,20 @@ void PluginInstance::ReadSettings() {
             return;
         }
     }
-    if (read == FileRead::ok && !TakeFileBytes(bytes, length, Merged)) {
+    // The bytes as they are on disk are kept for the backup made at the first
+    // save; a copy is read as text.
+    char* text = nullptr;
+    size_t textLength = length;
+    if (read == FileRead::ok && length) {
+        text = static_cast<char*>(malloc(length));
+        if (text) memcpy(text, bytes, length);
+    }
+    if (read == FileRead::ok && ((length && !text) || !NormaliseFileBytes(text, textLength) ||
+                                 !TakeFileBytes(text, textLength, Merged))) {
         read = FileRead::unreadable;
         error = ERROR_NOT_ENOUGH_MEMORY;
     }
+    free(text);
     if (read != FileRead::ok) {
         free(bytes);
         TakeCreationDefaults();
@@ -244,7 +255,6 @@ void PluginInstance::ReadSettings() {
     }
     TakeDocument(Merged, true);
     StageEntries(Merged);
-    // Kept for the backup made at the first save.
     free(startBytes);
     startBytes = bytes;
     startLength = length;

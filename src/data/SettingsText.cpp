@@ -147,7 +147,7 @@ bool IsZelksLine(const ParsedFile& f, const Line& line) {
 // file held by another program is waited for up to `patience` milliseconds.
 // A folder in its place, or a file too big for memory, is unreadable.
 FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD& error,
-                       DWORD patience) {
+                       DWORD patience, bool asText) {
     bytes = nullptr;
     length = 0;
     error = 0;
@@ -198,7 +198,7 @@ FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD&
     CloseHandle(file);
     // A byte-order mark is no part of the first line; a UTF-16 file is read
     // (and so written back) as UTF-8.
-    if (ok && !NormaliseFileBytes(bytes, length)) {
+    if (ok && asText && !NormaliseFileBytes(bytes, length)) {
         ok = false;
         error = ERROR_NOT_ENOUGH_MEMORY;
     }

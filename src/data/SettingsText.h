@@ -33,8 +33,10 @@ struct ParsedFile {
 
 enum class FileRead { ok, missing, unreadable };
 
+// asText: as text, its byte-order mark gone and UTF-16 turned to UTF-8
+// (NormaliseFileBytes); else its bytes as they are on disk.
 FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD& error,
-                       DWORD patience);
+                       DWORD patience, bool asText = true);
 // How long a read waits out another program's hold on the file: a second at
 // start; a quarter of one before a save, since a file that stays held would
 // otherwise stall every click for the whole second.
