@@ -5,12 +5,16 @@
 // where there is text (one font made for that paint), a box's frame and
 // tick, and one BitBlt.
 //
-// Every change saves the whole settings file (temporary file, flush,
-// replace) and touches only the windows it must: an addition makes one row,
+// Every change saves the whole settings file (temporary file, flush, a look
+// at the file for another program's write, replace) and touches only the
+// windows it must: an addition makes one row,
 // grows the popup and moves the button; a deletion destroys one row and
 // moves the rows below it up in one deferred batch; a tick repaints its
 // row. The popup clips its children, so the repaint its new height needs
-// (its gradient spans that height) leaves the rows alone.
+// (its gradient spans that height) leaves the rows alone. A thread watches
+// the file's folder from the start; once the folder has been quiet for
+// 200 ms, a file another program changed is read once and the rows that
+// differ repaint.
 //
 // The whole rebuild stays as a second way of adding and deleting, to time
 // against: write the file, destroy every window, read the file once and
@@ -27,9 +31,11 @@
 namespace bare {
 
 // Registers the class, reads the settings file once, creates and shows the
-// windows. Painting happens in bench::Settle.
+// windows, starts watching the file's folder. Painting happens in
+// bench::Settle.
 bool Start(const std::string& settingsPath, const bench::Look& look);
-// Writes the settings file, destroys the windows, unregisters the class.
+// Writes the settings file, stops the watch, destroys the windows,
+// unregisters the class.
 void Unload();
 // How an addition or a deletion reaches the windows.
 enum class Changes { OneRow, Rebuild };
@@ -42,7 +48,9 @@ const std::vector<bench::Entry>& Entries();
 
 // The windows, for sending the same messages zelk's windows get:
 // WM_LBUTTONUP to the button adds an entry, WM_RBUTTONDBLCLK to a label
-// deletes its entry, WM_LBUTTONUP to a done box toggles its tick and saves.
+// deletes its entry, WM_LBUTTONUP to a done box toggles its tick and saves,
+// WM_TIMER with ReloadTimer to the main window ends the quiet time at once.
+constexpr UINT_PTR ReloadTimer = 1;
 HWND MainWindow();
 HWND AddButton();
 HWND Label(int index);
