@@ -102,10 +102,9 @@ RowChanges BringRowsInLine(const Document& d) {
             item->done = entry.done;
             changes.renamed += renamed;
             changes.reticked += reticked;
-            if ((renamed || reticked) && item->label) {
-                InvalidateRect(item->doneBox, nullptr, FALSE);
-                InvalidateRect(item->label, nullptr, FALSE);
-            }
+            // A rename changes the label's look only; a tick both windows'.
+            if (reticked && item->label) InvalidateRect(item->doneBox, nullptr, FALSE);
+            if ((renamed || reticked) && item->label) InvalidateRect(item->label, nullptr, FALSE);
         }
         if (item->label) ++rows;
         if (item->label && item->label == EditingLabel) Edit.index = j;
