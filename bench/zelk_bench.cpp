@@ -847,8 +847,8 @@ int main(int argc, char** argv) {
         Figure(Median(Results[Delete].bare), Median(Results[DeleteAgainstRebuild].bare)).c_str());
     report.Line(line, std::string("- ") + line);
     snprintf(line, sizeof line,
-             "the bare save alone (the 50-entry file: temporary file, flush, replace): "
-             "median %.2f ms, minimum %.2f ms",
+             "the bare save alone (the 50-entry file: temporary file, flush, a look at the file, "
+             "replace): median %.2f ms, minimum %.2f ms",
              Median(saveAlone), Minimum(saveAlone));
     report.Line(line, std::string("- ") + line);
     snprintf(line, sizeof line,
