@@ -125,8 +125,20 @@ std::string host::exeDirectory() {
 
 extern "C" {
 
+// A DPI-aware shell declares per-monitor awareness before its first window;
+// so does the host, where the system has the function (Windows 10 1703).
+static void declarePerMonitorDpiAwareness() {
+    typedef BOOL(WINAPI * SetContextFn)(HANDLE);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    SetContextFn set = user32 ? reinterpret_cast<SetContextFn>(reinterpret_cast<void*>(
+                                    GetProcAddress(user32, "SetProcessDpiAwarenessContext")))
+                              : NULL;
+    if (set) set(reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-4))); // per monitor, v2
+}
+
 HWND HostStart(HINSTANCE instance) {
     if (mainWindow && IsWindow(mainWindow)) return mainWindow;
+    declarePerMonitorDpiAwareness();
     if (!instance) instance = GetModuleHandleA(NULL);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = hostWindowProc;

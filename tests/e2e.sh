@@ -675,6 +675,34 @@ scenario_script() {
         eval '[ "$(grab "$(label_x)" "$(label_y 0)" 75 15)" = "$before" ]'
 }
 
+# At 144 DPI (LogPixels in a copy of the prefix's user settings: the other
+# scenarios keep 96) all is half as large again: for three entries a 150 x 114
+# window, entry i's label 112x23 at (30, 23i + 12). The picture goes to docs/.
+scenario_dpi() {
+    echo "-- 144 DPI: zelk scaled by 1.5, screenshot in docs/"
+    stop_leftover_host
+    local own=$WINEPREFIX entry
+    mkdir -p "$WORK/prefix144"
+    for entry in "$own"/* "$own"/.update-timestamp; do
+        [[ $entry = */user.reg ]] || ln -s "$(readlink -f "$entry")" "$WORK/prefix144/"
+    done
+    cp "$(readlink -f "$own/user.reg")" "$WORK/prefix144/user.reg"
+    export WINEPREFIX=$WORK/prefix144
+    "$ZELK_WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >>"$LOG" 2>&1
+    printf 'zelk.zelk1.text: Buy milk\nzelk.zelk1.done: 1\nzelk.zelk2.text: Call Bob\nzelk.zelk2.done: 0\nzelk.zelk3.text: Pay rent\nzelk.zelk3.done: 0\n' >"$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "at 144 DPI the window is 150 x 114" window_is 10 10 150 114 &&
+        eventually "the rows are 23 pixels apart, the ticked one first" \
+            eval 'is_colour 41 23 $DONE_BG && is_colour 41 46 $BG && is_colour 41 69 $BG' &&
+        check "the text is scaled too" text_at_least 60 40 45 112 23 $TEXT
+    import -window root -crop 150x114+10+10 +repage -filter point -resize 200% \
+        -strip -define png:exclude-chunks=date,time "$ROOT/docs/screenshot-144dpi.png"
+    devhost --quit
+    host_ended "devhost at 144 DPI ends after --quit"
+    "$ZELK_WINESERVER" -k 2>/dev/null
+    export WINEPREFIX=$own
+}
+
 # ---- main ----------------------------------------------------------------------
 
 for tool in xdotool xwininfo xdpyinfo import convert "$ZELK_WINE"; do
@@ -691,7 +719,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash shared slit organise dock script}; do
+for scenario in ${*:-session restart crash shared slit organise dock script dpi}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "ui/Layout.h"
 #include "ui/Paint.h"
 
 using namespace test;
@@ -177,6 +178,89 @@ TEST_F(PaintTest, BackgroundAndAddButton) {
     EXPECT_GT(full.Count(DoneText), 15);
     EXPECT_EQ(full.Count(Text), 0);
     EXPECT_LT(full.LongestRun(DoneText), 6) << "not struck out";
+}
+
+// A style's frame moves only the text: its rectangle is the label inset by
+// the frame, at least 9 pixels tall and half the label wide; the label stays
+// where it was, and its text shows whole (as with a 1/1 frame), a long one
+// cut at its end only.
+TEST_F(PaintTest, StyleFramesKeepTheTextWhole) {
+    const std::pair<int, int> widths[] = {{1, 1}, {0, 0}, {2, 1},   {2, 2},
+                                          {3, 1}, {5, 0}, {10, 10}, {100, 100}};
+    RECT reference = {};
+    for (const auto& w : widths) {
+        SCOPED_TRACE(testing::Message() << w.first << "/" << w.second);
+        const int frame = w.first + w.second;
+        const int height = std::max(15 - 2 * frame, 9), width = std::max(75 - 2 * frame, 37);
+        const RECT text = CaptionTextRect(75, 15, w.first, w.second, 96);
+        const RECT expected = {(75 - width) / 2, (15 - height) / 2, (75 + width) / 2,
+                               (15 + height) / 2};
+        EXPECT_TRUE(EqualRect(&text, &expected));
+        UseStyleText("bevelWidth: " + std::to_string(w.first) + "\nborderWidth: " +
+                     std::to_string(w.second) + "\nborderColor: #204080\n" + FlatStyle);
+        ASSERT_TRUE(Start(SettingsText({{"Opy", 0}, {std::string(40, 'W'), 0}})));
+        RECT r;
+        GetWindowRect(Entry(0)->label, &r);
+        MapWindowPoints(HWND_DESKTOP, ThePlugin->mainWindow, reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_TRUE(r.left == 20 && r.top == 8 && r.bottom == 23) << "the geometry stays";
+        const RECT shown = Capture(Entry(0)->label).Extent(Text);
+        const RECT cut = Capture(Entry(1)->label).Extent(Text);
+        if (&w == widths) reference = shown;
+        EXPECT_TRUE(EqualRect(&shown, &reference)) << "the whole text, as with 1/1";
+        EXPECT_TRUE(cut.left >= text.left - 1 && cut.right <= text.right) << "cut at its end";
+        Stop();
+    }
+}
+
+// A text colour under 2:1 against the gradient behind it (an unparsable one
+// reads as the shell's default) is drawn black or white, whichever stands
+// out more.
+TEST_F(PaintTest, UnreadableTextColoursTurnBlackOrWhite) {
+    struct Case {
+        const char *text, *from, *to;
+        COLORREF drawn;
+    } cases[] = {{"#GGGGGG", "#ffffff", "#d0d0d0", RGB(0, 0, 0)},
+                 {"#202020", "#000000", "#404040", RGB(255, 255, 255)},
+                 {"#e0e0e0", "#ffffff", "#c0c0c0", RGB(0, 0, 0)},
+                 {"#ffff00", "#000000", "#202060", RGB(255, 255, 0)}};
+    for (const Case& c : cases) {
+        UseStyleText(std::string("toolbar: Gradient Vertical\nbevelWidth: 0\nborderWidth: 0\n"
+                                 "toolbar.color: ") +
+                     c.from + "\ntoolbar.colorTo: " + c.to + "\ntoolbar.textColor: " + c.text);
+        ASSERT_TRUE(Start(SettingsText({{"IIII", 0}})));
+        const Shot label = Capture(Entry(0)->label);
+        EXPECT_GT(std::count(label.pixels.begin(), label.pixels.end(), c.drawn), 8) << c.text;
+        Stop();
+    }
+}
+
+// The pure layout at each DPI: every length scaled on its own
+// (MulDiv(length, dpi, 96)), positions the sums; 96 is today's layout.
+// Taller than allowed, a scroll bar takes the right edge.
+TEST(Layout, ScalesWithTheDpi) {
+    struct Case {
+        int dpi, pitch, labelTop, boxLeft, boxTop, box, labelLeft, labelWidth, buttonTop,
+            buttonWidth, width, height;
+    } cases[] = {{96, 15, 8, 5, 10, 10, 20, 75, 57, 90, 100, 75},
+                 {120, 19, 10, 6, 13, 13, 25, 94, 72, 112, 125, 95},
+                 {144, 23, 12, 8, 15, 15, 30, 112, 87, 135, 150, 114},
+                 {192, 30, 16, 10, 20, 20, 40, 150, 114, 180, 200, 150}};
+    auto at = [](RECT r, int x, int y, int w, int h) {
+        return r.left == x && r.top == y && r.right - r.left == w && r.bottom - r.top == h;
+    };
+    for (const Case& c : cases) {
+        LayoutInput in;
+        in.rows = 3;
+        in.dpi = c.dpi;
+        const Layout l = LayOut(in);
+        EXPECT_TRUE(l.width == c.width && l.height == c.height && !l.scrollBar) << c.dpi;
+        EXPECT_TRUE(at(l.Label(2), c.labelLeft, c.labelTop + 2 * c.pitch, c.labelWidth, c.pitch));
+        EXPECT_TRUE(at(l.Box(2), c.boxLeft, c.boxTop + 2 * c.pitch, c.box, c.box)) << c.dpi;
+        EXPECT_TRUE(at(l.addButton, c.boxLeft, c.buttonTop, c.buttonWidth, c.pitch)) << c.dpi;
+        in.maxHeight = c.height - 1;
+        const Layout tall = LayOut(in);
+        EXPECT_TRUE(tall.scrollBar && tall.Label(0).right == l.Label(0).right - c.dpi / 12);
+    }
 }
 
 TEST_F(PaintTest, StyleChangeRepaintsWithTheNewColours) {

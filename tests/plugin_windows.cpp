@@ -21,6 +21,8 @@
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
 #include "ui/PluginWindows.h"
+#include "ui/Scrolling.h"
+#include "ui/SystemLook.h"
 
 using namespace test;
 using Entries = std::vector<std::pair<std::string, int>>;
@@ -383,16 +385,19 @@ TEST_F(WindowTest, WidthCommand) {
         {"@ovletInternal Width " + tail, 0}, {"@ovletInternal Width 100 " + tail, 0},
         {"@ovletInternal Width100", 0},
     };
-    int width = 100;
+    RECT work;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    int width = 100, x = 10; // a window wider than the screen moves left, to its edge at most
     for (const Case& c : cases) {
         const std::string before = File();
         Broadcast(c.command.c_str());
         if (c.width) width = c.width;
+        x = std::min<int>(x, std::max<int>(work.right - width, work.left));
         const std::string what = c.command.substr(0, 40);
         EXPECT_EQ(P().width, width) << what;
         RECT main;
         GetWindowRect(P().mainWindow, &main);
-        EXPECT_TRUE(SameRect(main, 10, 10, width, 60)) << what;
+        EXPECT_TRUE(SameRect(main, x, 10, width, 60)) << what;
         EXPECT_TRUE(SameRect(ChildRect(Entry(0)->label), 20, 8, width - 25, 15)) << what;
         EXPECT_TRUE(SameRect(ChildRect(P().editControl), 20, 23, width - 25, 15)) << what;
         EXPECT_TRUE(SameRect(ChildRect(P().addButton), 5, 42, width - 10, 15)) << what;
@@ -719,7 +724,7 @@ TEST_F(WindowTest, Commands) {
     BYTE alpha = 0;
     DWORD flags = 0;
     ASSERT_TRUE(GetLayeredWindowAttributes(main, nullptr, &alpha, &flags));
-    EXPECT_EQ(alpha, 44);
+    EXPECT_EQ(alpha, 255) << "opaque above 255";
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_ALPHA));
     EXPECT_NE(File().find("zelk.transparency: true\r\n"), std::string::npos);
     Broadcast("@ovletInternal Transparency");
@@ -757,11 +762,11 @@ TEST_F(WindowTest, AboutBox) {
     EXPECT_EQ(seen.owner, GetCorvaneWnd());
 }
 
-// The setting's low 8 bits reach the system; a window under 10 % opaque
+// Above 255 is opaque; a window under 10 % opaque
 // could not be found again, so it shows at 26 (the file keeps the value).
 TEST_F(WindowTest, TransparencyFromTheFile) {
-    const int cases[][2] = {{200, 200}, {26, 26},  {25, 26},  {0, 26},
-                            {256, 26},  {300, 44}, {-7, 249}, {-256, 26}};
+    const int cases[][2] = {{200, 200}, {26, 26},   {25, 26}, {0, 26},
+                            {256, 255}, {300, 255}, {-7, 26}, {-256, 26}};
     for (const auto& c : cases) {
         std::string file = SettingsText({});
         file.replace(file.find("transparency: false"), 19, "transparency: true");
@@ -1522,4 +1527,130 @@ TEST_F(WindowTest, AFailedLastSaveIsToldAtTheEnd) {
     EXPECT_NE(boxes[0].text.find("changes since the last good save could not be written"),
               std::string::npos);
     EXPECT_EQ(boxes[0].owner, nullptr);
+}
+
+namespace {
+
+int SeamDpi = 96;
+bool SeamHighContrast = false;
+
+// Every DPI and high-contrast reading goes through the seam for the test.
+class DisplayTest : public WindowTest {
+  protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        SeamDpi = 96, SeamHighContrast = false;
+        DpiSource = [](HWND) { return SeamDpi; };
+        HighContrastSource = [] { return SeamHighContrast; };
+    }
+    void TearDown() override {
+        WindowTest::TearDown();
+        DpiSource = nullptr, HighContrastSource = nullptr;
+    }
+};
+
+} // namespace
+
+// Told 96, as a shell that is not DPI-aware is, zelk does not scale; told a
+// new DPI it lays itself out anew, fonts too, at the suggested place kept on
+// screen. Docked, a hidden listener hears the system's broadcasts.
+TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
+    auto fontHeight = [this] {
+        LOGFONTA font = {};
+        GetObjectA(P().editFont, sizeof font, &font);
+        return font.lfHeight;
+    };
+    RECT work, r;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    GetWindowRect(P().mainWindow, &r);
+    EXPECT_TRUE(SameRect(r, 10, 10, 100, 60) && fontHeight() == 12);
+    RECT suggested = {work.right - 50, work.bottom - 40, work.right + 100, work.bottom + 50};
+    SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&suggested));
+    GetWindowRect(P().mainWindow, &r);
+    EXPECT_TRUE(SameRect(r, work.right - 200, work.bottom - 120, 200, 120));
+    EXPECT_TRUE(SameRect(ChildRect(Entry(1)->label), 40, 46, 150, 30));
+    EXPECT_EQ(fontHeight(), 24);
+    Stop();
+
+    HWND slit = HostCreateSlit();
+    std::string docked = SettingsText({{"a", 0}});
+    docked.replace(docked.find("inSlit: false"), 13, "inSlit: true");
+    ASSERT_TRUE(StartSlit(docked, slit));
+    const int updates = HostSlitUpdateCount();
+    SeamDpi = 144;
+    SendMessageA(P().mainWindow, WM_DPICHANGED_AFTERPARENT, 0, 0);
+    GetClientRect(P().mainWindow, &r);
+    EXPECT_TRUE(SameRect(r, 0, 0, 150, 68));
+    EXPECT_GT(HostSlitUpdateCount(), updates) << "the slit lays itself out again";
+    SeamHighContrast = true;
+    SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    PumpMessages();
+    EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
+    Stop();
+    HostDestroySlit();
+}
+
+// 50 entries at 192 DPI are taller than the screen: the window stops at the
+// work area, the rows scroll (writing nothing), ticks, deletions and
+// additions work scrolled, and an addition scrolls Add Item into view.
+TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
+    RECT work, r;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    SeamDpi = 192;
+    ASSERT_TRUE(Start(SettingsText(Entries(50, {"e", 0}))));
+    const std::string file = File();
+    GetWindowRect(P().mainWindow, &r);
+    const int height = work.bottom - work.top;
+    EXPECT_TRUE(SameRect(r, 10, work.top, 200, height));
+    EXPECT_TRUE(IsWindowVisible(P().scrollBar) &&
+                SameRect(ChildRect(P().scrollBar), 184, 0, 16, height));
+    EXPECT_TRUE(RowVisible(0) && !RowVisible(49));
+    SendMessageA(Entry(3)->label, WM_MOUSEWHEEL,
+                 static_cast<WPARAM>(static_cast<WORD>(-120 * 30)) << 16, 0);
+    EXPECT_TRUE(!RowVisible(0) && RowVisible(49));
+    EXPECT_EQ(ChildRect(P().addButton).bottom, height - 6) << "scrolled to the end";
+    EXPECT_EQ(File(), file) << "scrolling writes nothing";
+
+    SendMessageA(Entry(49)->doneBox, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(Entry(49)->done, 1);
+    SendMessageA(Entry(48)->label, WM_RBUTTONDBLCLK, 0, 0);
+    ASSERT_EQ(CountListedItems(), 49);
+    EXPECT_TRUE(SameRect(ChildRect(Entry(48)->label), 40, height - 74, 134, 30))
+        << "the rows above come down";
+
+    SendMessageA(P().mainWindow, WM_VSCROLL, SB_TOP, 0);
+    EXPECT_TRUE(SameRect(ChildRect(Entry(0)->label), 40, 16, 134, 30));
+    SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(ChildRect(P().addButton).bottom, height - 6);
+    EXPECT_TRUE(RowVisible(49));
+}
+
+// High contrast paints in the system's colours (after SetSysColors too), and
+// turns translucency off, the file untouched; off brings the style back.
+TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
+    std::string file = SettingsText({{"a", 0}, {"b", 1}});
+    file.replace(file.find("transparency: false"), 19, "transparency: true");
+    ASSERT_TRUE(Start(file));
+    const COLORREF style = PixelOf(Entry(0)->label, 0, 0);
+    SeamHighContrast = true;
+    SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    PumpMessages();
+    EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
+    EXPECT_EQ(PixelOf(Entry(0)->doneBox, 0, 0), GetSysColor(COLOR_WINDOWTEXT));
+    EXPECT_EQ(PixelOf(P().addButton, 5, 5), GetSysColor(COLOR_BTNFACE));
+    EXPECT_FALSE(GetWindowLongA(P().mainWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
+    int element = COLOR_WINDOW;
+    const COLORREF old = GetSysColor(COLOR_WINDOW), fresh = RGB(1, 2, 3);
+    SetSysColors(1, &element, &fresh);
+    PumpMessages();
+    EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), fresh);
+    SetSysColors(1, &element, &old);
+    SeamHighContrast = false;
+    SendMessageA(P().mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), style);
+    EXPECT_TRUE(GetWindowLongA(P().mainWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
+    Stop();
+    EXPECT_EQ(File(), file);
 }

@@ -94,6 +94,14 @@ class PluginInstance {
     wchar_t settingsPath[PathSize] = {};
     char stylePath[PathSize] = {};
     HostMenu menu = nullptr; // the configuration menu while one is held
+    // The display: the DPI the window is laid out for, high contrast as last
+    // read, the scroll bar shown while the rows do not fit, and the hidden
+    // top-level window that hears the system's broadcasts while docked.
+    int dpi = 96;
+    bool highContrast = false;
+    HWND scrollBar = nullptr;
+    WNDPROC scrollBarPreviousProc = nullptr;
+    HWND listener = nullptr;
 
     // Every line of the settings file that zelk did not load, verbatim and in
     // file order, from the one read at start; written back after zelk's own

@@ -60,7 +60,7 @@ void BringInLine(const Document& d) {
     }
     if (p->transparencySupported &&
         (p->transparencyOn != translucent || (translucent && p->alpha != alpha)))
-        ApplyTranslucency(p->mainWindow, p->transparencyOn, p->alpha);
+        ApplyTranslucency(p->mainWindow, p->transparencyOn && !p->highContrast, p->alpha);
     Tell(changes);
 }
 

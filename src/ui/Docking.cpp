@@ -3,6 +3,7 @@
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
 #include "ui/ChangePath.h"
+#include "ui/DisplayChanges.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
 
@@ -15,8 +16,10 @@ void Dock(PluginInstance& p) {
     p.floatingX = p.x;
     p.floatingY = p.y;
     InSlit = true;
+    EnsureListener(p);
     SendMessageA(SlitWindow, SLITMSG_ADD, 0, reinterpret_cast<LPARAM>(p.mainWindow));
     SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+    OnDpiChangedAfterParent(); // the slit may sit on a monitor of another DPI
 }
 
 // The slit has no message to let a window go: the window becomes a popup

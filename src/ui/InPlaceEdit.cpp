@@ -67,8 +67,9 @@ void BeginEdit(HWND label) {
     CommitEdit();
     ListItem* item = FindItem(label);
     if (!item) return;
-    RECT client;
-    GetClientRect(label, &client);
+    RECT over;
+    GetWindowRect(label, &over);
+    MapWindowPoints(HWND_DESKTOP, p->mainWindow, reinterpret_cast<POINT*>(&over), 2);
     ShowWindow(p->editControl, SW_SHOW);
     ShowWindow(label, SW_HIDE);
     EditingLabel = label;
@@ -76,7 +77,8 @@ void BeginEdit(HWND label) {
     Edit.index = IndexOfItem(item);
     CopyText(Edit.original, sizeof Edit.original, item->text);
     SetEditorText(p->editControl, item->text);
-    MoveWindow(p->editControl, 20, item->labelTop, client.right, client.bottom, TRUE);
+    MoveWindow(p->editControl, over.left, over.top, over.right - over.left, over.bottom - over.top,
+               TRUE);
     GiveEditorTheKeyboard(p->editControl);
     InvalidateRgn(p->mainWindow, nullptr, FALSE);
 }

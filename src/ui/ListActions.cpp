@@ -9,25 +9,7 @@
 #include "ui/ChildWindows.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
-
-namespace {
-
-// An addition that would put a free-floating window's bottom below its
-// monitor's work area moves the window up just enough, never above the work
-// area's top, and never down. The new place is kept as a move is. Docked,
-// the slit decides where the window goes.
-void KeepGrowthInWorkArea(PluginInstance& p, int newHeight) {
-    if (!p.mainWindow || MainWindowDocked()) return;
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    if (!GetMonitorInfoA(MonitorFromWindow(p.mainWindow, MONITOR_DEFAULTTONEAREST), &info)) return;
-    if (static_cast<long long>(p.y) + newHeight <= info.rcWork.bottom) return;
-    long long top = static_cast<long long>(info.rcWork.bottom) - newHeight;
-    if (top < info.rcWork.top) top = info.rcWork.top;
-    if (top < p.y) p.y = static_cast<int>(top);
-}
-
-} // namespace
+#include "ui/Scrolling.h"
 
 // A record for `item` as the user sees it: its text after an edit stored
 // in the same step, its place.
@@ -41,7 +23,8 @@ static Change* EntryChange(ChangeKind kind, const ListItem* item, const Change* 
 }
 
 // The list holds 50 entries: a 51st is refused with a warning sound. A
-// window that grows past the bottom of its monitor's work area moves up.
+// window that grows past the bottom of its monitor's work area moves up;
+// once as tall as the work area, the rows scroll to show the new one.
 void AddItem() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
@@ -53,8 +36,8 @@ void AddItem() {
     }
     Change* add = NewChange(ChangeKind::add);
     if (add) CopyText(add->text, sizeof add->text, "New Item");
-    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + 1));
     Perform(Then(edit, add));
+    ScrollEntryIntoView(CountRows()); // the new row and Add Item below it
 }
 
 // The entry, its tick and its place are remembered for Undo Delete. Called
@@ -127,7 +110,6 @@ void UndoDelete() {
         restore->entries[i] = deletion->entries[i];
     ForgetLatestDeletion();
     Change* edit = TakeOpenEdit();
-    KeepGrowthInWorkArea(*p, WindowHeightFor(CountRows() + restore->count));
     Perform(Then(edit, restore));
 }
 

@@ -1,7 +1,5 @@
 #include "ui/PluginWindows.h"
 
-#include <limits.h>
-
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
@@ -13,6 +11,7 @@
 #include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
 #include "ui/Commands.h"
+#include "ui/DisplayChanges.h"
 #include "ui/EditorText.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
@@ -20,8 +19,10 @@
 #include "ui/ReorderDrag.h"
 #include "ui/RowLayout.h"
 #include "ui/SaveWarning.h"
+#include "ui/Scrolling.h"
 #include "ui/ToolTips.h"
 #include "ui/Translucency.h"
+#include "ui/WorkArea.h"
 
 static const wchar_t PluginWideClassName[] = L"zelk";
 
@@ -34,37 +35,6 @@ LRESULT CallPrevious(WNDPROC PluginInstance::*which, HWND window, UINT message, 
     WNDPROC previous = ThePlugin ? ThePlugin->*which : nullptr;
     if (!previous) return DefWindowProcW(window, message, wParam, lParam);
     return CallWindowProcW(previous, window, message, wParam, lParam);
-}
-
-struct WorkAreaSearch {
-    RECT window;
-    bool touches;
-};
-
-BOOL CALLBACK FindWorkAreaTouching(HMONITOR monitor, HDC, LPRECT, LPARAM context) {
-    WorkAreaSearch* search = reinterpret_cast<WorkAreaSearch*>(context);
-    MONITORINFO info = {};
-    info.cbSize = sizeof info;
-    RECT common;
-    search->touches =
-        GetMonitorInfoA(monitor, &info) && IntersectRect(&common, &info.rcWork, &search->window);
-    return !search->touches;
-}
-
-// A free-floating window whose saved position lies wholly outside every
-// monitor's work area (a monitor was unplugged, or the file was edited) is
-// put back at the default position, where the user can reach it.
-void KeepOnScreen(PluginInstance& p) {
-    long long right = static_cast<long long>(p.x) + p.width;
-    long long bottom = static_cast<long long>(p.y) + p.height;
-    WorkAreaSearch search = {{p.x, p.y, 0, 0}, false};
-    if (right <= INT_MAX && bottom <= INT_MAX) {
-        search.window.right = static_cast<int>(right);
-        search.window.bottom = static_cast<int>(bottom);
-        EnumDisplayMonitors(nullptr, nullptr, FindWorkAreaTouching,
-                            reinterpret_cast<LPARAM>(&search));
-    }
-    if (!search.touches) p.x = p.y = 10;
 }
 
 bool IsMainWindow(HWND window) {
@@ -137,16 +107,6 @@ void OnKeyDown(WPARAM key) {
     }
 }
 
-// The edit control's font follows the style's face. Nothing else moves on
-// a style change: the font height is fixed, so the rows stay where they are.
-void ApplyEditFont(PluginInstance& p) {
-    HFONT font = CreateFontA(p.fontHeight, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, p.fontFace);
-    SendMessageA(p.editControl, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
-    if (p.editFont) DeleteObject(p.editFont);
-    p.editFont = font;
-}
-
 // Every window shows the new style: the main window and, since it clips
 // its children, each child as well.
 void OnReconfigure(HWND window) {
@@ -191,6 +151,14 @@ void OnSettingsFolderChanged(HWND window, bool quiet) {
     }
 }
 
+// Free-floating, the main window hears the system's broadcasts; docked, the
+// hidden listener does.
+void OnSystemBroadcast(HWND window) {
+    if (window == ThePlugin->listener ? MainWindowDocked()
+                                      : IsMainWindow(window) && !MainWindowDocked())
+        OnSystemLookChanged();
+}
+
 void OnTellSettingsProblem(HWND window) {
     if (IsMainWindow(window)) TellSettingsProblem(); // may outlive the plug-in: nothing after it
 }
@@ -216,7 +184,8 @@ int CreatePluginWindows() {
         return 1;
     }
 
-    if (!(InSlit && SlitWindow)) KeepOnScreen(*p);
+    SetScrollOffset(0);
+    if (!(InSlit && SlitWindow)) WorkAreaFor(*p, false, p->width, p->height);
     p->mainWindow = CreateWindowExW(WS_EX_TOOLWINDOW, PluginWideClassName, nullptr,
                                     WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, p->x, p->y,
                                     p->width, p->height, nullptr, nullptr, p->module, nullptr);
@@ -228,10 +197,10 @@ int CreatePluginWindows() {
         if (!loop.InstanceEnded()) UnregisterClassW(PluginWideClassName, p->module);
         return 1;
     }
-    const int fh = p->fontHeight;
-    p->editControl = CreateChildWindow("EDIT", 5, 5, p->width - 10, fh);
+    ReadDisplay(*p);
+    p->editControl = CreateChildWindow("EDIT", 5, 5, p->width - 10, p->fontHeight);
     p->editPreviousProc = SubclassWindow(p->editControl, EditWndProc);
-    UseRowProcedures(DoneBoxWndProc, LabelWndProc);
+    UseRowProcedures(DoneBoxWndProc, LabelWndProc, ScrollBarWndProc);
     LimitEditorText(p->editControl);
 
     // An entry whose windows cannot be made stays in the list without a row.
@@ -242,12 +211,13 @@ int CreatePluginWindows() {
         if (CreateRow(item, rows)) ++rows;
     }
 
-    p->addButton =
-        CreateChildWindow(PluginClassName, 5, LabelTop(rows) + 4, p->width - 10, RowHeight());
+    const RECT button = CurrentLayout(rows).addButton;
+    p->addButton = CreateChildWindow(PluginClassName, button.left, button.top,
+                                     button.right - button.left, RowHeight());
     p->addButtonPreviousProc = SubclassWindow(p->addButton, AddButtonWndProc);
     LayOutRows();
 
-    if (p->transparencySupported && p->transparencyOn)
+    if (p->transparencySupported && p->transparencyOn && !p->highContrast)
         ApplyTranslucency(p->mainWindow, true, p->alpha);
 
     SubscribeWindow(p->editControl);
@@ -256,6 +226,7 @@ int CreatePluginWindows() {
     ApplyEditFont(*p);
 
     if (InSlit && SlitWindow) {
+        EnsureListener(*p);
         SendMessageA(SlitWindow, SLITMSG_ADD, 0, reinterpret_cast<LPARAM>(p->mainWindow));
         SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
     }
@@ -284,7 +255,8 @@ void DestroyPluginWindows() {
     UnsubscribeAndDestroy(p->mainWindow);
     UnsubscribeAndDestroy(p->editControl);
     UnsubscribeAndDestroy(p->addButton);
-    p->mainWindow = p->editControl = p->addButton = nullptr;
+    if (p->listener) DestroyWindow(p->listener);
+    p->mainWindow = p->editControl = p->addButton = p->scrollBar = p->listener = nullptr;
     for (ListItem* item = ListHead; item;) {
         ListItem* next = item->next;
         EndReorderOn(item->label);
@@ -371,8 +343,37 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:
         if (wParam == ReloadTimer) OnSettingsFolderChanged(window, true);
         return 0;
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_VSCROLL:
+        OnScrollBar(LOWORD(wParam));
+        return 0;
+    case WM_DPICHANGED:
+        if (IsMainWindow(window))
+            OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        if (IsMainWindow(window)) OnDpiChangedAfterParent();
+        return 0;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+        OnSystemBroadcast(window);
+        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// Dragging the thumb or holding an arrow runs the scroll bar's own modal
+// loop, inside which the shell may end the plug-in: the loop is guarded,
+// and nothing of the instance is touched after it.
+LRESULT CALLBACK ScrollBarWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK) {
+        ModalLoop loop;
+        return CallPrevious(&PluginInstance::scrollBarPreviousProc, window, message, wParam,
+                            lParam);
+    }
+    return CallPrevious(&PluginInstance::scrollBarPreviousProc, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -5,6 +5,7 @@
 #include "data/ItemList.h"
 #include "ui/ChildWindows.h"
 #include "ui/ToolTips.h"
+#include "ui/WorkArea.h"
 
 bool PlacingWindow = false;
 
@@ -12,6 +13,26 @@ namespace {
 
 WNDPROC BoxProcedure = nullptr;
 WNDPROC LabelProcedure = nullptr;
+WNDPROC ScrollBarProcedure = nullptr;
+
+// How far the rows are scrolled up, and the inputs of the last layout that
+// do not come from the instance: the row count and the height allowed.
+int ScrollOffset = 0;
+int LaidOutRows = 0;
+int MaxHeight = 0;
+
+Layout LayOutFor(const PluginInstance& p, int rows) {
+    LayoutInput in;
+    in.rows = rows;
+    in.width = p.width;
+    in.dpi = p.dpi;
+    in.fontHeight = p.fontHeight;
+    in.bevelWidth = p.bevelWidth;
+    in.borderWidth = p.borderWidth;
+    in.scroll = ScrollOffset;
+    in.maxHeight = MaxHeight;
+    return LayOut(in);
+}
 
 // Whether the Add Item button was last laid out for a full list. Its look
 // says so, and a move only copies its pixels along: it repaints when that
@@ -28,58 +49,92 @@ RECT ChildRect(HWND child) {
 
 // Adds a move of `window` to (x, y) with the given size to the batch, unless
 // it is there already.
-HDWP Place(HDWP batch, HWND window, int x, int y, int width, int height) {
+HDWP Place(HDWP batch, HWND window, RECT to) {
     if (!window || !batch) return batch;
     RECT r = ChildRect(window);
-    if (r.left == x && r.top == y && r.right - r.left == width && r.bottom - r.top == height)
-        return batch;
-    return DeferWindowPos(batch, window, nullptr, x, y, width, height,
-                          SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+    if (EqualRect(&r, &to)) return batch;
+    return DeferWindowPos(batch, window, nullptr, to.left, to.top, to.right - to.left,
+                          to.bottom - to.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
+// The thin scroll bar is made the first time the rows do not fit, and shows
+// only while they do not.
+void FitScrollBar(PluginInstance& p, const Layout& l) {
+    if (l.scrollBar && !p.scrollBar) {
+        p.scrollBar = CreateWindowExW(0, L"SCROLLBAR", nullptr, WS_CHILD | SBS_VERT, 0, 0, 0, 0,
+                                      p.mainWindow, nullptr, p.module, nullptr);
+        if (p.scrollBar) p.scrollBarPreviousProc = SubclassWindow(p.scrollBar, ScrollBarProcedure);
+    }
+    if (!p.scrollBar) return;
+    if (l.scrollBar) {
+        SCROLLINFO info = {sizeof info,
+                           SIF_RANGE | SIF_PAGE | SIF_POS,
+                           0,
+                           l.contentHeight - 1,
+                           static_cast<UINT>(l.height),
+                           l.scroll,
+                           0};
+        SetScrollInfo(p.scrollBar, SB_CTL, &info, TRUE);
+    }
+    if (!l.scrollBar != !IsWindowVisible(p.scrollBar))
+        ShowWindow(p.scrollBar, l.scrollBar ? SW_SHOWNA : SW_HIDE);
 }
 
 // The window's height for its rows and, free-floating, the place the
 // instance holds (an addition may have moved it up); docked, the slit
 // places it. The background's gradient spans the whole window, so a new
 // height repaints all of it; the rows, clipped out, keep their pixels.
-void FitWindowToRows(PluginInstance& p, int rows) {
+Layout FitWindowToRows(PluginInstance& p, int rows) {
     const bool docked = MainWindowDocked();
     RECT window;
     GetWindowRect(p.mainWindow, &window);
-    p.height = WindowHeightFor(rows);
+    MaxHeight = 0;
+    const Layout unlimited = LayOutFor(p, rows);
+    RECT work = WorkAreaFor(p, docked, unlimited.width, unlimited.height);
+    MaxHeight = work.bottom - work.top;
+    const Layout l = LayOutFor(p, rows);
+    if (!docked) KeepInWorkArea(p, work, l.width, l.height);
+    p.height = l.height;
     const bool resized =
-        window.bottom - window.top != p.height || window.right - window.left != p.width;
+        window.bottom - window.top != p.height || window.right - window.left != l.width;
     const bool moved = !docked && (window.left != p.x || window.top != p.y);
-    if (!resized && !moved) return;
+    if (!resized && !moved) return l;
     PlacingWindow = true;
-    SetWindowPos(p.mainWindow, nullptr, p.x, p.y, p.width, p.height,
+    SetWindowPos(p.mainWindow, nullptr, p.x, p.y, l.width, p.height,
                  (moved ? 0 : SWP_NOMOVE) | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
     PlacingWindow = false;
-    if (!resized) return;
+    if (!resized) return l;
     InvalidateRect(p.mainWindow, nullptr, FALSE);
     if (docked) SendMessageA(SlitWindow, SLITMSG_UPDATE, 0, 0);
+    return l;
 }
 
 } // namespace
 
-void UseRowProcedures(WNDPROC box, WNDPROC label) {
+void UseRowProcedures(WNDPROC box, WNDPROC label, WNDPROC scrollBar) {
     BoxProcedure = box;
     LabelProcedure = label;
+    ScrollBarProcedure = scrollBar;
+}
+
+Layout CurrentLayout(int rows) {
+    return LayOutFor(*ThePlugin, rows < 0 ? LaidOutRows : rows);
+}
+
+void SetScrollOffset(int offset) {
+    ScrollOffset = offset;
 }
 
 int RowHeight() {
-    return ThePlugin->fontHeight + 3;
+    return CurrentLayout().rowPitch;
 }
 
 int LabelTop(int row) {
-    return 10 - (ThePlugin->fontHeight - 7) / 2 + RowHeight() * row;
+    return CurrentLayout().Label(row).top;
 }
 
 int DoneBoxTop(int row) {
-    return RowHeight() * row + 10;
-}
-
-int WindowHeightFor(int rows) {
-    return RowHeight() * rows + ThePlugin->fontHeight + 18;
+    return CurrentLayout().Box(row).top;
 }
 
 int CountRows() {
@@ -91,11 +146,12 @@ int CountRows() {
 
 bool CreateRow(ListItem* item, int row) {
     PluginInstance* p = ThePlugin;
-    item->labelTop = LabelTop(row);
-    HWND box = CreateChildWindow(PluginClassName, 5, DoneBoxTop(row), 10, 10);
+    const Layout l = CurrentLayout();
+    const RECT b = l.Box(row), r = l.Label(row);
+    item->labelTop = r.top;
+    HWND box = CreateChildWindow(PluginClassName, b.left, b.top, l.boxSize, l.boxSize);
     HWND label =
-        box ? CreateChildWindow(PluginClassName, 20, item->labelTop, p->width - 25, RowHeight())
-            : nullptr;
+        box ? CreateChildWindow(PluginClassName, r.left, r.top, l.labelWidth, l.rowPitch) : nullptr;
     if (!label) {
         if (box) DestroyWindow(box);
         return false;
@@ -127,20 +183,28 @@ void LayOutRows() {
     PluginInstance* p = ThePlugin;
     if (!p || !p->mainWindow) return;
     const int rows = CountRows();
-    FitWindowToRows(*p, rows);
-    HDWP batch = BeginDeferWindowPos(2 * rows + 2);
+    LaidOutRows = rows;
+    const Layout l = FitWindowToRows(*p, rows);
+    ScrollOffset = l.scroll;
+    FitScrollBar(*p, l);
+    HDWP batch = BeginDeferWindowPos(2 * rows + 3);
     int row = 0;
     for (ListItem* item = ListHead; item; item = item->next) {
         if (!item->label) continue;
-        item->labelTop = LabelTop(row);
-        batch = Place(batch, item->doneBox, 5, DoneBoxTop(row), 10, 10);
-        batch = Place(batch, item->label, 20, item->labelTop, p->width - 25, RowHeight());
+        const RECT label = l.Label(row);
+        item->labelTop = label.top;
+        batch = Place(batch, item->doneBox, l.Box(row));
+        batch = Place(batch, item->label, label);
         ++row;
     }
-    batch = Place(batch, p->addButton, 5, LabelTop(rows) + 4, p->width - 10, RowHeight());
+    batch = Place(batch, p->addButton, l.addButton);
     // An open editor stays over its label, at the label's width.
-    if (const ListItem* editing = FindItem(EditingLabel))
-        batch = Place(batch, p->editControl, 20, editing->labelTop, p->width - 25, RowHeight());
+    if (const ListItem* editing = FindItem(EditingLabel)) {
+        RECT over = l.Label(0);
+        OffsetRect(&over, 0, editing->labelTop - over.top);
+        batch = Place(batch, p->editControl, over);
+    }
+    if (l.scrollBar) batch = Place(batch, p->scrollBar, l.scrollBarRect);
     if (batch) EndDeferWindowPos(batch);
     const bool full = ItemCount >= MaxItems;
     if (full != ButtonShowsFullList) InvalidateRect(p->addButton, nullptr, FALSE);

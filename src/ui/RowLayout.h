@@ -7,18 +7,26 @@
 
 #include <windows.h>
 
+#include "ui/Layout.h"
+
 struct ListItem;
 
+// The layout of the window for `rows` rows (by default as many as when last
+// laid out), at the instance's DPI, width, style and scroll offset.
+Layout CurrentLayout(int rows = -1);
+// How far the rows are scrolled up, in pixels; LayOutRows keeps it in range
+// and moves the rows there.
+void SetScrollOffset(int offset);
 int RowHeight();
-// Where row `row` (from 0) puts its label; C++ division truncates toward zero.
+// Where row `row` (from 0) puts its label and box in the window, scrolled.
 int LabelTop(int row);
 int DoneBoxTop(int row);
-int WindowHeightFor(int rows);
 // How many entries have their windows.
 int CountRows();
 
-// The procedures every row's box and label are subclassed with.
-void UseRowProcedures(WNDPROC box, WNDPROC label);
+// The procedures every row's box and label, and the scroll bar, are
+// subclassed with.
+void UseRowProcedures(WNDPROC box, WNDPROC label, WNDPROC scrollBar);
 // Makes the row's done box and label at row `row`, subscribed and
 // subclassed. On failure the entry keeps no half-made windows: false.
 bool CreateRow(ListItem* item, int row);

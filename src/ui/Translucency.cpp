@@ -16,12 +16,11 @@ BOOL SetWindowAlpha(HWND window, COLORREF colourKey, BYTE alpha, DWORD flags) {
     return 1;
 }
 
-// Only the setting's low 8 bits reach the system, as they always have; a
-// value whose effect is under 10 % would leave a window nobody can see or
-// find, so it is raised to 26.
+// A value above 255 is opaque; one whose effect is under 10 % would leave a
+// window nobody can see or find, so it is raised to 26.
 void ApplyWindowAlpha(HWND window, int alpha) {
-    BYTE effective = static_cast<BYTE>(alpha & 0xFF);
-    SetWindowAlpha(window, 0, effective < MinimumAlpha ? MinimumAlpha : effective, LWA_ALPHA);
+    const int effective = alpha > 255 ? 255 : alpha < MinimumAlpha ? MinimumAlpha : alpha;
+    SetWindowAlpha(window, 0, static_cast<BYTE>(effective), LWA_ALPHA);
 }
 
 void ApplyTranslucency(HWND window, bool on, int alpha) {
