@@ -5,6 +5,7 @@
 #include "ui/RowLayout.h"
 #include "ui/SystemLook.h"
 #include "ui/Translucency.h"
+#include "ui/WorkArea.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ void RedrawAll(const PluginInstance& p) {
 
 void TakeDpi(PluginInstance& p, int dpi) {
     p.dpi = dpi;
+    ForgetWorkArea(); // on another monitor, most likely
     ApplyEditFont(p);
     LayOutRows();
     RedrawAll(p);

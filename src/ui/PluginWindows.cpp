@@ -356,7 +356,13 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_DPICHANGED_AFTERPARENT:
         if (IsMainWindow(window)) OnDpiChangedAfterParent();
         return 0;
+    case WM_DISPLAYCHANGE:
+        ForgetWorkArea();
+        break;
     case WM_SETTINGCHANGE:
+        ForgetWorkArea();
+        OnSystemBroadcast(window);
+        break;
     case WM_SYSCOLORCHANGE:
         OnSystemBroadcast(window);
         break;

@@ -42,17 +42,41 @@ int PullBack(int at, int length, LONG low, LONG high) {
     return moved < at ? static_cast<int>(moved) : at;
 }
 
+// The last answer and what it was asked for: every change lays the rows
+// out, and a monitor lookup costs more under Wine than the rest of a tick.
+struct {
+    bool valid;
+    bool docked;
+    HWND parent;
+    int x, y, width, height;
+    RECT work;
+} Last = {};
+
+RECT Remember(bool docked, HWND parent, const PluginInstance& p, int width, int height, RECT work) {
+    Last = {true, docked, parent, p.x, p.y, width, height, work};
+    return work;
+}
+
 } // namespace
 
-// Each layout asks, so the common case costs one monitor lookup: a window
-// on its nearest monitor's work area is on screen. Only one that is not
-// has every monitor searched.
+void ForgetWorkArea() {
+    Last.valid = false;
+}
+
+// Only a window off its nearest monitor's work area has every monitor
+// searched.
 RECT WorkAreaFor(PluginInstance& p, bool docked, int width, int height) {
+    const HWND parent = docked ? GetParent(p.mainWindow) : nullptr;
+    if (Last.valid && Last.docked == docked && Last.parent == parent &&
+        (docked ||
+         (Last.x == p.x && Last.y == p.y && Last.width == width && Last.height == height)))
+        return Last.work;
     MONITORINFO info = {};
     info.cbSize = sizeof info;
     if (docked) {
-        HMONITOR monitor = MonitorFromWindow(GetParent(p.mainWindow), MONITOR_DEFAULTTONEAREST);
-        return GetMonitorInfoA(monitor, &info) ? info.rcWork : RECT{};
+        HMONITOR monitor = MonitorFromWindow(parent, MONITOR_DEFAULTTONEAREST);
+        return Remember(true, parent, p, width, height,
+                        GetMonitorInfoA(monitor, &info) ? info.rcWork : RECT{});
     }
     RECT window = {p.x, p.y, p.x, p.y}, common;
     if (static_cast<long long>(p.x) + width <= INT_MAX &&
@@ -61,12 +85,14 @@ RECT WorkAreaFor(PluginInstance& p, bool docked, int width, int height) {
         window.bottom = p.y + height;
         if (GetMonitorInfoA(MonitorFromRect(&window, MONITOR_DEFAULTTONEAREST), &info) &&
             IntersectRect(&common, &info.rcWork, &window))
-            return info.rcWork;
+            return Remember(false, nullptr, p, width, height, info.rcWork);
     }
     BringBackOnScreen(p, width, height);
     const POINT at = {p.x, p.y};
-    return GetMonitorInfoA(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &info) ? info.rcWork
-                                                                                  : RECT{};
+    return Remember(false, nullptr, p, width, height,
+                    GetMonitorInfoA(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &info)
+                        ? info.rcWork
+                        : RECT{});
 }
 
 void KeepInWorkArea(PluginInstance& p, RECT work, int width, int height) {

@@ -11,6 +11,9 @@ class PluginInstance;
 // (a monitor was unplugged, the file was edited) is first put back at
 // (10, 10). An empty rectangle when the system cannot tell.
 RECT WorkAreaFor(PluginInstance& p, bool docked, int width, int height);
+// A monitor or its work area changed (WM_DISPLAYCHANGE, WM_SETTINGCHANGE):
+// the next layout asks the system again.
+void ForgetWorkArea();
 // A free-floating window whose bottom or right edge lies beyond the work
 // area moves up or left just enough, never past the area's top or left
 // edge, and never down or right. The new place is kept as a move is.
