@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "data/ItemList.h"
 #include "ui/Commands.h"
 #include "ui/ChildWindows.h"
+#include "ui/FocusState.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
 #include "ui/PluginWindows.h"
@@ -1240,6 +1242,53 @@ LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
 } // namespace
 
 // Each case loads its own copy, since a copy kept loaded stays for good.
+namespace {
+
+// Defined here as zelk defines it: see ui/Accessibility.cpp.
+const IID AccessibleIid = {
+    0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+// The client's side, looked up as zelk does: the test program imports only
+// system DLLs a shell is sure to have.
+struct AccessibilityClient {
+    HRESULT(WINAPI* fromWindow)(HWND, DWORD, REFIID, void**);
+    void(WINAPI* freeString)(BSTR);
+    AccessibilityClient() {
+        fromWindow = reinterpret_cast<decltype(fromWindow)>(reinterpret_cast<void*>(
+            GetProcAddress(LoadLibraryA("oleacc.dll"), "AccessibleObjectFromWindow")));
+        freeString = reinterpret_cast<decltype(freeString)>(
+            reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("oleaut32.dll"), "SysFreeString")));
+    }
+    IAccessible* Of(HWND window) {
+        IAccessible* object = nullptr;
+        if (fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), AccessibleIid,
+                       reinterpret_cast<void**>(&object)) != S_OK)
+            return nullptr;
+        return object;
+    }
+    // The text a string method gives, or its failure as "error 0x...".
+    std::string Text(const std::function<HRESULT(BSTR*)>& method) {
+        BSTR text = nullptr;
+        const HRESULT result = method(&text);
+        char out[256] = {};
+        if (result != S_OK)
+            snprintf(out, sizeof out, "error 0x%08lx", static_cast<unsigned long>(result));
+        else
+            WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
+        freeString(text);
+        return out;
+    }
+};
+
+VARIANT Child(LONG id) {
+    VARIANT v;
+    v.vt = VT_I4;
+    v.lVal = id;
+    return v;
+}
+
+} // namespace
+
 TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     std::string folder, dll;
     using Trigger = std::function<void(BeginPluginFn)>;
@@ -1268,6 +1317,16 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         PumpMessages(); // the plug-in's own posted message opens the box
         RemoveDirectoryA(rc.c_str());
     };
+    // A screen reader may hold the list's object past the end: the DLL stays.
+    const Trigger screenReader = [](BeginPluginFn begin) {
+        ASSERT_EQ(begin(Shell.module), 0);
+        IAccessible* list = AccessibilityClient().Of(FindWindowA(PluginClassName, nullptr));
+        ASSERT_NE(list, nullptr);
+        InsideTheLoop();
+        BSTR name = nullptr;
+        EXPECT_EQ(list->get_accName(Child(0), &name), RPC_E_DISCONNECTED);
+        list->Release();
+    };
     struct Case {
         const char* name;
         bool endInside;
@@ -1278,6 +1337,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         {"the box of a failed construction", true, failedStart},
         {"the configuration menu", true, menu},
         {"the box telling an unreadable settings file", true, warningBox},
+        {"a screen reader's reference", true, screenReader},
     };
     WhileABoxIsOpen(InsideTheLoop);
     int copy = 0;
@@ -1653,4 +1713,282 @@ TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
     EXPECT_TRUE(GetWindowLongA(P().mainWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
     Stop();
     EXPECT_EQ(File(), file);
+}
+
+namespace {
+
+// Real key strokes through the system's input queue, as a user types them:
+// "Down", "C-Up" (with Control), "S-Tab" (with Shift), or one letter.
+void Keys(const std::string& text) {
+    static const std::pair<const char*, WORD> names[] = {
+        {"Up", VK_UP},         {"Down", VK_DOWN},     {"Home", VK_HOME},     {"End", VK_END},
+        {"PgUp", VK_PRIOR},    {"PgDn", VK_NEXT},     {"Space", VK_SPACE},   {"Enter", VK_RETURN},
+        {"F2", VK_F2},         {"Delete", VK_DELETE}, {"Insert", VK_INSERT}, {"Tab", VK_TAB},
+        {"Escape", VK_ESCAPE}, {"F10", VK_F10},       {"Apps", VK_APPS},     {"Z", 'Z'}};
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(' ', at);
+        std::string word = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? text.size() : end + 1;
+        WORD modifier = word.rfind("C-", 0) == 0   ? VK_CONTROL
+                        : word.rfind("S-", 0) == 0 ? VK_SHIFT
+                                                   : 0;
+        if (modifier) word = word.substr(2);
+        WORD key = word.size() == 1 ? static_cast<WORD>(toupper(word[0])) : 0;
+        for (const auto& name : names)
+            if (word == name.first) key = name.second;
+        std::vector<INPUT> input;
+        for (WORD vk : {modifier, key, key, modifier}) {
+            if (!vk) continue;
+            INPUT one = {};
+            one.type = INPUT_KEYBOARD;
+            one.ki.wVk = vk;
+            one.ki.dwFlags = input.size() >= (modifier ? 2u : 1u) ? KEYEVENTF_KEYUP : 0;
+            input.push_back(one);
+        }
+        PumpMessages(20); // a focus change on its way would reset the key state
+        SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+        PumpMessages(40);
+    }
+}
+
+// The row of the focused entry, or -1 for Add Item.
+int FocusedRow() {
+    const ListItem* item = FocusedEntry();
+    return item ? RowOfEntry(item) : -1;
+}
+
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    EndMenu();
+}
+
+} // namespace
+
+// Each key from a fresh start with zelk given the keyboard by the Focus
+// command, checked against the file and the focused entry. The keyboard
+// stays in zelk's list throughout (edits give it back there), except where
+// Escape hands it back to the window that had it.
+TEST_F(WindowTest, KeyTable) {
+    const Entries abc = {{"a", 0}, {"b", 0}, {"c", 0}};
+    const Entries fifty(50, {"e", 0});
+    Entries abcNew = abc;
+    abcNew.push_back({"New Item", 0});
+    struct Case {
+        Entries start;
+        const char* keys;
+        Entries after;
+        int focus; // the focused row, -1 for Add Item
+        int menus = 0;
+        bool kept = true; // the keyboard is in zelk's list at the end
+    } cases[] = {
+        {abc, "Up", abc, 0},
+        {abc, "Down Down Down", abc, 2},
+        {abc, "End Home", abc, 0},
+        {abc, "PgDn", abc, 2},
+        {abc, "End PgUp", abc, 0},
+        {abc, "Down Space", {{"a", 0}, {"b", 1}, {"c", 0}}, 1},
+        {{{"a", 1}}, "Space", {{"a", 0}}, 0},
+        {abc, "Down Delete", {{"a", 0}, {"c", 0}}, 1},
+        {abc, "End Delete", {{"a", 0}, {"b", 0}}, 1},
+        {{{"a", 0}}, "Delete", {}, -1},
+        {abc, "Delete C-Z", abc, 1},
+        {abc, "C-Down", {{"b", 0}, {"a", 0}, {"c", 0}}, 1},
+        {abc, "C-Up", abc, 0},
+        {abc, "End C-Down", abc, 2},
+        {abc, "End C-Up C-Up", {{"c", 0}, {"a", 0}, {"b", 0}}, 0},
+        {abc, "Tab", abc, -1},
+        {abc, "Down Tab S-Tab", abc, 1},
+        {abc, "Tab Space", abcNew, -1},
+        {abc, "Tab Enter", abcNew, -1},
+        {{}, "Space Space", {{"New Item", 0}, {"New Item", 0}}, -1},
+        {abc, "Insert x Enter", {{"a", 0}, {"b", 0}, {"c", 0}, {"x", 0}}, 3},
+        {fifty, "End Insert", fifty, 49},
+        {abc, "F2 z z Enter", {{"zz", 0}, {"b", 0}, {"c", 0}}, 0},
+        {abc, "Down Enter q Enter", {{"a", 0}, {"q", 0}, {"c", 0}}, 1},
+        {abc, "F2 z Escape", abc, 0},
+        {abc, "S-F10", abc, 0, 1},
+        {abc, "Down Apps", abc, 1, 1},
+        {abc, "Down Escape", abc, 1, 0, false},
+    };
+    HostSetMenuInteractive(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        ASSERT_TRUE(Start(SettingsText(c.start)));
+        HWND before = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 400, 400, 60, 20,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetForegroundWindow(before);
+        SetFocus(before);
+        Broadcast("@ovletInternal Focus");
+        PumpMessages(100);
+        EXPECT_EQ(GetFocus(), P().mainWindow) << "the Focus command gives zelk the keyboard";
+        const int menus = HostMenuShowCount();
+        if (c.menus) SetTimer(nullptr, 0, 200, CloseMenu); // closes the menu from inside its loop
+        Keys(c.keys);
+        EXPECT_EQ(File(), SettingsText(c.after));
+        EXPECT_EQ(FocusedRow(), c.focus);
+        EXPECT_EQ(HostMenuShowCount() - menus, c.menus);
+        EXPECT_EQ(GetFocus(), c.kept ? P().mainWindow : before);
+        Stop();
+        DestroyWindow(before);
+    }
+    HostSetMenuInteractive(false);
+}
+
+// Docked, a real click on a row takes the keyboard from the slit's window
+// and focuses that row, so Control+Z reaches zelk. The mark shows in the
+// focused row's text colour only while zelk has the keyboard, and a focus
+// move repaints the two rows it moves between and nothing else.
+TEST_F(WindowTest, AClickTakesTheKeyboardAndTheMarkFollowsIt) {
+    const COLORREF text = RGB(0xff, 0xff, 0xff), background = RGB(0x20, 0x40, 0x80); // flat.style
+    HWND slit = HostCreateSlit();
+    std::string docked = SettingsText({{"a", 0}, {"b", 0}, {"c", 0}});
+    docked.replace(docked.find("inSlit: false"), 13, "inSlit: true");
+    ASSERT_TRUE(StartSlit(docked, slit));
+    HWND before = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 400, 400, 60, 20, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(before);
+    SetFocus(before);
+    SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
+    EXPECT_NE(PixelOf(Entry(0)->label, 0, 0), text) << "no mark without the keyboard";
+
+    RECT r;
+    GetWindowRect(Entry(1)->label, &r);
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof(INPUT));
+    PumpMessages(100);
+    EXPECT_EQ(GetFocus(), P().mainWindow);
+    EXPECT_EQ(FocusedRow(), 1);
+    EXPECT_EQ(PixelOf(Entry(1)->label, 0, 0), text);
+    EXPECT_EQ(PixelOf(Entry(1)->label, 1, 0), background) << "dotted";
+    EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), background);
+    {
+        PaintRecorder paints;
+        Keys("Up");
+        std::vector<HWND> rows = {Entry(0)->label, Entry(1)->label};
+        std::sort(rows.begin(), rows.end());
+        std::sort(PaintRecorder::painted.begin(), PaintRecorder::painted.end());
+        EXPECT_EQ(PaintRecorder::painted, rows);
+    }
+    Keys("C-Z");
+    EXPECT_EQ(ListedEntries(), (Entries{{"a", 0}, {"b", 0}, {"c", 0}}));
+    Keys("Escape");
+    EXPECT_EQ(GetFocus(), before);
+    EXPECT_EQ(PixelOf(Entry(1)->label, 0, 0), background) << "the mark goes with the keyboard";
+    Stop();
+    HostDestroySlit();
+    DestroyWindow(before);
+}
+
+// What a screen reader gets from the system's own functions: the list, its
+// entries as check buttons, Add Item, each with its name, state and default
+// action; the default action ticks and saves; a bad child id is refused; and
+// after the end every method says the object is gone.
+TEST_F(WindowTest, ScreenReadersReadTheList) {
+    AccessibilityClient client;
+    ASSERT_TRUE(client.fromWindow && client.freeString);
+    ASSERT_TRUE(Start(SettingsText({{"one", 0}, {"R&D", 1}})));
+    Broadcast("@ovletInternal Focus");
+    IAccessible* list = client.Of(P().mainWindow);
+    ASSERT_NE(list, nullptr);
+    LONG count = 0;
+    EXPECT_EQ(list->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 3);
+    const LONG focusable = STATE_SYSTEM_FOCUSABLE;
+    struct Expected {
+        const char* name;
+        LONG role, state;
+        const char* action;
+    } children[] = {
+        {"zelk", ROLE_SYSTEM_LIST, focusable, "error 0x80020003"},
+        {"one", ROLE_SYSTEM_CHECKBUTTON, focusable | STATE_SYSTEM_FOCUSED, "Check"},
+        {"R&D", ROLE_SYSTEM_CHECKBUTTON, focusable | STATE_SYSTEM_CHECKED, "Uncheck"},
+        {"Add Item", ROLE_SYSTEM_PUSHBUTTON, focusable, "Press"},
+    };
+    for (LONG id = 0; id < 4; ++id) {
+        const Expected& e = children[id];
+        EXPECT_EQ(client.Text([&](BSTR* text) { return list->get_accName(Child(id), text); }),
+                  e.name)
+            << id;
+        EXPECT_EQ(
+            client.Text([&](BSTR* text) { return list->get_accDefaultAction(Child(id), text); }),
+            e.action)
+            << id;
+        VARIANT role = {}, state = {};
+        EXPECT_EQ(list->get_accRole(Child(id), &role), S_OK);
+        EXPECT_EQ(role.lVal, e.role) << id;
+        EXPECT_EQ(list->get_accState(Child(id), &state), S_OK);
+        EXPECT_EQ(state.lVal, e.state) << id;
+    }
+    VARIANT found = {};
+    EXPECT_EQ(list->get_accFocus(&found), S_OK);
+    EXPECT_EQ(found.lVal, 1);
+    LONG x, y, w, h;
+    EXPECT_EQ(list->accLocation(&x, &y, &w, &h, Child(2)), S_OK);
+    EXPECT_EQ(list->accHitTest(x + w - 2, y + h / 2, &found), S_OK);
+    EXPECT_EQ(found.lVal, 2) << "the hit test finds the row where its location says";
+    EXPECT_EQ(list->accNavigate(NAVDIR_NEXT, Child(3), &found), S_FALSE) << "Add Item is last";
+
+    EXPECT_EQ(list->accDoDefaultAction(Child(1)), S_OK);
+    EXPECT_EQ(list->accDoDefaultAction(Child(3)), S_OK);
+    EXPECT_EQ(File(), SettingsText({{"one", 1}, {"R&D", 1}, {"New Item", 0}}));
+    BSTR text = nullptr;
+    for (LONG bad : {-1, 5})
+        EXPECT_EQ(list->get_accName(Child(bad), &text), E_INVALIDARG) << bad;
+    EXPECT_EQ(list->get_accValue(Child(1), &text), DISP_E_MEMBERNOTFOUND);
+    Stop();
+    EXPECT_EQ(list->get_accName(Child(1), &text), RPC_E_DISCONNECTED);
+    EXPECT_EQ(list->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
+    list->Release();
+}
+
+namespace {
+
+std::vector<std::pair<DWORD, LONG>> Heard;
+HWND HeardWindow = nullptr;
+
+// The system's own focus event for the window itself (child 0) is not zelk's.
+void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+    if (window == HeardWindow && object == OBJID_CLIENT && !(event == EVENT_OBJECT_FOCUS && !child))
+        Heard.push_back({event, child});
+}
+
+} // namespace
+
+// The win events a screen reader hears, out of context (posted to this
+// thread, delivered while it pumps), for each change made from the keyboard.
+TEST_F(WindowTest, ScreenReadersHearEachChange) {
+    ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}})));
+    HeardWindow = P().mainWindow;
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                         Hear, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    const DWORD focus = EVENT_OBJECT_FOCUS, state = EVENT_OBJECT_STATECHANGE,
+                name = EVENT_OBJECT_NAMECHANGE, reorder = EVENT_OBJECT_REORDER;
+    struct Step {
+        const char* keys;
+        std::vector<std::pair<DWORD, LONG>> events;
+    } steps[] = {
+        {"", {{focus, 1}}}, // the Focus command
+        {"Down", {{focus, 2}}},
+        {"Space", {{state, 2}}},
+        {"F2 x Enter", {{focus, 2}, {name, 2}}},
+        {"C-Up", {{reorder, 0}}},
+        {"Delete", {{focus, 1}, {reorder, 0}}},
+        {"Tab", {{focus, 2}}},
+    };
+    for (const Step& s : steps) {
+        Heard.clear();
+        if (s.keys[0])
+            Keys(s.keys);
+        else
+            Broadcast("@ovletInternal Focus");
+        PumpMessages(50);
+        EXPECT_EQ(Heard, s.events) << s.keys;
+    }
+    UnhookWinEvent(hook);
 }

@@ -7,12 +7,15 @@ namespace {
 HostMenu Showing = nullptr; // the menu whose ShowMenu call has not returned
 bool ReleaseWanted = false; // a release of it came meanwhile
 int Depth = 0;              // loops of ours under way
+HWND KeyboardHome = nullptr;
 
 } // namespace
 
 unsigned InstancesDestroyed = 0;
 
-ModalLoop::ModalLoop() : module_(nullptr), destroyedBefore_(InstancesDestroyed) {
+ModalLoop::ModalLoop()
+    : module_(nullptr), destroyedBefore_(InstancesDestroyed),
+      keyboard_(KeyboardHome && GetFocus() == KeyboardHome ? KeyboardHome : nullptr) {
     ++Depth;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                             reinterpret_cast<LPCSTR>(&HostMenuShowing), &module_))
@@ -21,7 +24,16 @@ ModalLoop::ModalLoop() : module_(nullptr), destroyedBefore_(InstancesDestroyed) 
 
 ModalLoop::~ModalLoop() {
     --Depth;
+    if (keyboard_ && keyboard_ == KeyboardHome && !InstanceEnded() && GetFocus() != keyboard_) {
+        const HWND root = GetAncestor(keyboard_, GA_ROOT);
+        if (GetActiveWindow() != root) SetForegroundWindow(root);
+        SetFocus(keyboard_);
+    }
     if (module_ && !InstanceEnded()) FreeLibrary(module_);
+}
+
+void SetKeyboardHome(HWND window) {
+    KeyboardHome = window;
 }
 
 bool InModalLoop() {

@@ -10,7 +10,9 @@
 // Held around every message box and menu of ours. It holds a reference to
 // our own module for the loop's length; when the instance was destroyed
 // meanwhile, that reference is kept for good, so the DLL stays loaded rather
-// than have the loop return into unloaded code.
+// than have the loop return into unloaded code. A loop takes the keyboard
+// away (a box, the menu's owner): the keyboard's home window has it back
+// after, if it had it before.
 class ModalLoop {
   public:
     ModalLoop();
@@ -23,6 +25,7 @@ class ModalLoop {
   private:
     HMODULE module_;
     unsigned destroyedBefore_;
+    HWND keyboard_;
 };
 
 // Shows a menu through the shell. While that call runs, ReleaseHostMenu of
@@ -30,6 +33,8 @@ class ModalLoop {
 void ShowHostMenu(HostMenu menu);
 void ReleaseHostMenu(HostMenu menu);
 bool HostMenuShowing();
+// The window that gets the keyboard back after a loop (null: none).
+void SetKeyboardHome(HWND window);
 // True while a box, a menu or a move of ours runs its loop.
 bool InModalLoop();
 // Counts instances destroyed, so code that ran a modal loop can tell whether

@@ -5,6 +5,7 @@
 #include "data/Changes.h"
 #include "data/Document.h"
 #include "data/ItemList.h"
+#include "ui/FocusState.h"
 #include "ui/RowSync.h"
 #include "ui/Translucency.h"
 
@@ -20,10 +21,17 @@ int Holds = 0;
 Document Working;
 
 // Whoever shows something of the list learns of the change: the
-// configuration menu was made for the list as it was, so it goes.
+// configuration menu was made for the list as it was, so it goes; screen
+// readers hear of one entry's new text or tick, and read the whole list
+// again after anything more.
 void Tell(const RowChanges& changes) {
-    (void)changes;
     ReleaseConfigurationMenu();
+    if (changes.reordered || changes.renamed + changes.reticked > 1) {
+        NotifyListReordered();
+    } else {
+        if (changes.renamed) NotifyEntryEvent(EVENT_OBJECT_NAMECHANGE, changes.changed);
+        if (changes.reticked) NotifyEntryEvent(EVENT_OBJECT_STATECHANGE, changes.changed);
+    }
 }
 
 void SaveChain(PluginInstance& p, Change* changes) {

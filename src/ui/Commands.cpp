@@ -7,6 +7,7 @@
 #include "data/Text.h"
 #include "ui/Docking.h"
 #include "data/Document.h"
+#include "ui/Keyboard.h"
 #include "ui/ListActions.h"
 
 namespace {
@@ -64,6 +65,8 @@ void RunInternalCommand(PluginInstance& p, const char* text) {
         RemoveTickedEntries();
     } else if (EqualsIgnoringCase(second, "InSlit")) {
         ToggleDocking();
+    } else if (EqualsIgnoringCase(second, "Focus")) {
+        FocusCommand();
     } else if (EqualsIgnoringCase(second, "Width")) {
         if (int width = WidthOf(third, remainder)) SetWindowWidth(width);
     }
@@ -78,7 +81,7 @@ void HandleCommand(const char* text) {
     char command[CommandSize];
     CopyText(command, sizeof command, text);
     if (EqualsIgnoringCase(command, "@CorvaneShowPlugins")) {
-        ShowWindow(p->mainWindow, SW_SHOW);
+        ShowWindow(p->mainWindow, SW_SHOWNA);
         InvalidateRect(p->mainWindow, nullptr, TRUE);
     } else if (EqualsIgnoringCase(command, "@CorvaneHidePlugins")) {
         ShowWindow(p->mainWindow, SW_HIDE);

@@ -67,6 +67,22 @@ void SetEntryDone(ListItem* item, int done) {
     Perform(Then(edit, tick));
 }
 
+// The drag's record, made by one key: the entry lands after the one above
+// its new place in the list without it.
+bool MoveEntryBy(ListItem* item, int by) {
+    const int from = IndexOfItem(item), to = from + by;
+    if (!ThePlugin || from < 0 || by == 0 || to < 0 || to >= CountListedItems()) return false;
+    Change* edit = TakeOpenEdit();
+    Change* move = EntryChange(ChangeKind::move, item, edit);
+    if (move) {
+        move->value = to;
+        const ListItem* above = to > 0 ? ItemAt(to - 1 < from ? to - 1 : to) : nullptr;
+        const bool edited = above && edit && edit->index == IndexOfItem(above);
+        if (above) CopyText(move->other, sizeof move->other, edited ? edit->other : above->text);
+    }
+    return Perform(Then(edit, move));
+}
+
 // Every ticked entry goes in one step and one save, remembered as one
 // deletion so that one Undo Delete brings the whole set back. Only the
 // entries the user saw ticked go.

@@ -16,5 +16,8 @@ bool AnyEntryTicked();
 void SetWindowWidth(int width);
 // Ticks (1) or unticks (0) the entry, storing an open edit in the same save.
 void SetEntryDone(ListItem* item, int done);
+// Moves the entry `by` places up (negative) or down, storing an open edit
+// in the same save; at either end of the list nothing moves: false.
+bool MoveEntryBy(ListItem* item, int by);
 // Sets one of the settings (see Setting) and saves.
 void ChangeSetting(int setting, int value);

@@ -213,6 +213,19 @@ void DrawInsertionMark(HDC dc, RECT rect, bool atTop) {
     if (brush.get()) FillRect(dc, &rect, brush.get());
 }
 
+// Every other pixel along the edges: dots in the text's own colour stay
+// visible on any gradient, where inverted pixels can vanish on mid-grey.
+void DrawFocusMark(HDC dc, RECT rect, COLORREF colour) {
+    for (int x = rect.left; x < rect.right; x += 2) {
+        SetPixelV(dc, x, rect.top, colour);
+        SetPixelV(dc, x, rect.bottom - 1, colour);
+    }
+    for (int y = rect.top; y < rect.bottom; y += 2) {
+        SetPixelV(dc, rect.left, y, colour);
+        SetPixelV(dc, rect.right - 1, y, colour);
+    }
+}
+
 // Measured the way DrawCaptioned draws: same font, same inset.
 bool IsCaptionCut(HWND window, const char* text) {
     const PluginInstance* p = ThePlugin;
@@ -236,16 +249,23 @@ void PaintBackground(HWND window) {
         window, [](HDC dc, RECT rect, const void*) { DrawBackground(dc, rect); }, nullptr);
 }
 
-void PaintItemLabel(HWND label, MarkEdge mark) {
+// The focus mark goes inside the bevel and the border, in the caption's colour.
+void PaintItemLabel(HWND label, MarkEdge mark, bool focused) {
     struct Label {
         HWND window;
         MarkEdge mark;
-    } context = {label, mark};
+        bool focused;
+    } context = {label, mark, focused};
     PaintOffScreen(
         label,
         [](HDC dc, RECT rect, const void* context) {
             const Label* label = static_cast<const Label*>(context);
-            DrawItemLabel(dc, rect, FindItem(label->window));
+            const ListItem* entry = FindItem(label->window);
+            DrawItemLabel(dc, rect, entry);
+            const PluginInstance* p = ThePlugin;
+            if (label->focused && p)
+                DrawFocusMark(dc, CaptionRect(*p, rect),
+                              entry && !entry->done ? p->textColour : p->doneTextColour);
             if (label->mark != MarkEdge::none)
                 DrawInsertionMark(dc, rect, label->mark == MarkEdge::top);
         },
@@ -261,7 +281,15 @@ void PaintDoneBox(HWND box) {
         FindItem(box));
 }
 
-void PaintAddButton(HWND button) {
+void PaintAddButton(HWND button, bool focused) {
     PaintOffScreen(
-        button, [](HDC dc, RECT rect, const void*) { DrawAddButton(dc, rect); }, nullptr);
+        button,
+        [](HDC dc, RECT rect, const void* focused) {
+            DrawAddButton(dc, rect);
+            const PluginInstance* p = ThePlugin;
+            if (*static_cast<const bool*>(focused) && p)
+                DrawFocusMark(dc, CaptionRect(*p, rect),
+                              ItemCount < MaxItems ? p->textColour : p->doneTextColour);
+        },
+        &focused);
 }

@@ -12,8 +12,9 @@ void PaintBackground(HWND window);
 // edge, or along its bottom edge (after the last row).
 enum class MarkEdge { none, top, bottom };
 
-void PaintItemLabel(HWND label, MarkEdge mark = MarkEdge::none);
-void PaintAddButton(HWND button);
+// `focused`: the keyboard's focus is there while zelk has the keyboard.
+void PaintItemLabel(HWND label, MarkEdge mark = MarkEdge::none, bool focused = false);
+void PaintAddButton(HWND button, bool focused = false);
 void PaintDoneBox(HWND box);
 
 void DrawBackground(HDC dc, RECT rect);
@@ -23,6 +24,8 @@ void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry);
 // The insertion mark of a drag: a line two pixels high in the open-text
 // colour along the top (or, after the last row, the bottom) of a label.
 void DrawInsertionMark(HDC dc, RECT rect, bool atTop);
+// The keyboard's focus: a dotted rectangle along the inside of `rect`.
+void DrawFocusMark(HDC dc, RECT rect, COLORREF colour);
 
 // How every caption is laid out: one line, centred, "&" drawn as written,
 // and an ellipsis at the end of a text too long for its place.

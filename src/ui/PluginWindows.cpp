@@ -3,6 +3,9 @@
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
+#include "ui/Accessibility.h"
+#include "ui/FocusState.h"
+#include "ui/Keyboard.h"
 #include "data/Changes.h"
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
@@ -98,13 +101,28 @@ void OnMainChar(HWND window, WPARAM key) {
 }
 
 // Keys reach here in whichever of zelk's own windows has the keyboard (the
-// editor has its own). Escape ends a drag; Control+Z undoes a deletion.
+// editor has its own): ui/Keyboard.h says what each does.
 void OnKeyDown(WPARAM key) {
-    if (key == VK_ESCAPE) {
-        CancelReorder();
-    } else if (key == 'Z' && (GetKeyState(VK_CONTROL) & 0x8000)) {
-        UndoDelete();
+    if (OpensMenu(key)) {
+        ShowConfigurationMenu();
+    } else {
+        OnListKey(key);
     }
+}
+
+// Shift+F10 comes as a system key; every other one goes the system's way.
+bool OnSysKeyDown(WPARAM key) {
+    if (!OpensMenu(key)) return false;
+    ShowConfigurationMenu();
+    return true;
+}
+
+void OnSetFocus(HWND window, HWND previous) {
+    if (IsMainWindow(window)) OnMainSetFocus(previous);
+}
+
+void OnKillFocus(HWND window) {
+    if (IsMainWindow(window)) OnMainKillFocus();
 }
 
 // Every window shows the new style: the main window and, since it clips
@@ -235,9 +253,11 @@ int CreatePluginWindows() {
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
     }
     // The editor is hidden before the window shows: hiding it in a shown
-    // window would paint the window twice.
+    // window would paint the window twice. Showing takes no keyboard from
+    // the shell: the Focus command or a click gives it to zelk.
     ShowWindow(p->editControl, SW_HIDE);
-    ShowWindow(p->mainWindow, SW_SHOW);
+    ShowWindow(p->mainWindow, SW_SHOWNA);
+    SetKeyboardHome(p->mainWindow);
     InvalidateRect(p->mainWindow, nullptr, TRUE);
     // A problem met before the windows existed (or told to a window since
     // destroyed) is told now.
@@ -250,8 +270,11 @@ void DestroyPluginWindows() {
     PluginInstance* p = ThePlugin;
     if (!p) return;
     StopWatching(); // before the windows it posts to, and before the DLL can go
+    DisconnectAccessible();
+    SetKeyboardHome(nullptr);
     DestroyToolTip(*p);
     ForgetKeyboardOwner();
+    ForgetKeyboard();
     UnsubscribeAndDestroy(p->mainWindow);
     UnsubscribeAndDestroy(p->editControl);
     UnsubscribeAndDestroy(p->addButton);
@@ -269,6 +292,7 @@ void DestroyPluginWindows() {
     ListHead = ListTail = nullptr;
     EditingLabel = nullptr;
     Edit.open = false;
+    ForgetFocus();     // after the windows, whose going may still ask for it
     ForgetDeletions(); // an undo is for the session that deleted
     ForgetPending();   // what no save could write ends with the session
     UnregisterClassW(PluginWideClassName, p->module);
@@ -297,6 +321,28 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_KEYDOWN:
         OnKeyDown(wParam);
         return 0;
+    case WM_SYSKEYDOWN:
+        if (OnSysKeyDown(wParam)) return 0;
+        break;
+    case WM_CONTEXTMENU: // the keys above open the menu; docked, the slit must not
+        return 0;
+    case WM_SETFOCUS:
+        OnSetFocus(window, reinterpret_cast<HWND>(wParam));
+        return 0;
+    case WM_KILLFOCUS:
+        OnKillFocus(window);
+        return 0;
+    case WM_MOUSEACTIVATE:
+        NoteKeyboardOwner();
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        OnClickTakesKeyboard(window);
+        return 0;
+    case WM_GETOBJECT:
+        if (LRESULT answer = AnswerGetObject(window, wParam, lParam)) return answer;
+        break;
     case WM_LBUTTONUP:
         CommitEdit();
         return 0;
@@ -385,9 +431,10 @@ LRESULT CALLBACK ScrollBarWndProc(HWND window, UINT message, WPARAM wParam, LPAR
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
-        PaintItemLabel(window, InsertionMarkOn(window));
+        PaintItemLabel(window, InsertionMarkOn(window), ShowsFocusMark(window));
         return 0;
     case WM_LBUTTONDOWN:
+        OnClickTakesKeyboard(window);
         if (ReorderOnButtonDown(window, lParam)) return 0;
         break;
     case WM_MOUSEMOVE:
@@ -429,7 +476,7 @@ LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
 LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
-        PaintAddButton(window);
+        PaintAddButton(window, ShowsFocusMark(window));
         return 0;
     case WM_LBUTTONUP:
         AddItem(); // destroys this window: nothing may touch it afterwards

@@ -4,6 +4,7 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "ui/ChildWindows.h"
+#include "ui/FocusState.h"
 #include "ui/ToolTips.h"
 #include "ui/WorkArea.h"
 
@@ -169,6 +170,7 @@ bool CreateRow(ListItem* item, int row) {
 void DestroyRow(ListItem* item) {
     // An open edit on the row stays open, to come back as an entry.
     if (EditingLabel && EditingLabel == item->label) EditingLabel = nullptr;
+    EntryLeaving(item);
     RemoveToolTip(item->label);
     UnsubscribeAndDestroy(item->doneBox);
     UnsubscribeAndDestroy(item->label);
@@ -209,4 +211,5 @@ void LayOutRows() {
     const bool full = ItemCount >= MaxItems;
     if (full != ButtonShowsFullList) InvalidateRect(p->addButton, nullptr, FALSE);
     ButtonShowsFullList = full;
+    ListLaidOut();
 }

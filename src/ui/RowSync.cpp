@@ -102,6 +102,7 @@ RowChanges BringRowsInLine(const Document& d) {
             item->done = entry.done;
             changes.renamed += renamed;
             changes.reticked += reticked;
+            if (renamed || reticked) changes.changed = item;
             // A rename changes the label's look only; a tick both windows'.
             if (reticked && item->label) InvalidateRect(item->doneBox, nullptr, FALSE);
             if ((renamed || reticked) && item->label) InvalidateRect(item->label, nullptr, FALSE);

@@ -5,12 +5,14 @@
 #pragma once
 
 struct Document;
+struct ListItem;
 
 // What changed, for whoever must be told.
 struct RowChanges {
-    bool reordered; // an entry came, went or moved
-    int renamed;    // rows whose text changed
-    int reticked;   // rows whose tick changed
+    bool reordered;          // an entry came, went or moved
+    int renamed;             // rows whose text changed
+    int reticked;            // rows whose tick changed
+    const ListItem* changed; // the last row renamed or reticked
 };
 
 RowChanges BringRowsInLine(const Document& document);
