@@ -703,6 +703,30 @@ scenario_dpi() {
     export WINEPREFIX=$own
 }
 
+# Without the mouse: the Focus command gives zelk the keyboard, then keys
+# alone tick, rename, move and add entries.
+scenario_keyboard() {
+    echo "-- keyboard: Focus, then keys tick, rename, move and add"
+    stop_leftover_host
+    printf 'zelk.zelk1.text: Buy milk\nzelk.zelk1.done: 0\nzelk.zelk2.text: Call Bob\nzelk.zelk2.done: 0\n' >"$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window shows two entries" window_is 10 10 100 60 || return
+    devhost --send "@ovletInternal Focus"
+    xdotool key Down space
+    eventually "Down, Space ticks entry 2" rc_entries_are "Buy milk|0" "Call Bob|1"
+    xdotool key Up F2
+    eventually "Up, F2 opens the editor over entry 1" editor_open_on 0 || return
+    xdotool type --delay 20 "Buy bread"
+    xdotool key Return ctrl+Down Insert
+    eventually "Return renames it, Control+Down moves it, Insert edits a new entry" \
+        eval 'editor_open_on 2 && rc_entries_are "Call Bob|1" "Buy bread|0" "New Item|0"' || return
+    xdotool type --delay 20 "Post"
+    xdotool key Return
+    eventually "typing and Return name it" rc_entries_are "Call Bob|1" "Buy bread|0" "Post|0"
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 # ---- main ----------------------------------------------------------------------
 
 for tool in xdotool xwininfo xdpyinfo import convert "$ZELK_WINE"; do
@@ -719,7 +743,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash shared slit organise dock script dpi}; do
+for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"
