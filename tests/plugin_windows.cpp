@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
+#include <sstream>
 
 #include "CorvaneHost.h"
 #include "TestSupport.h"
@@ -1250,35 +1252,34 @@ const IID AccessibleIid = {
 
 // The client's side, looked up as zelk does: the test program imports only
 // system DLLs a shell is sure to have.
-struct AccessibilityClient {
-    HRESULT(WINAPI* fromWindow)(HWND, DWORD, REFIID, void**);
-    void(WINAPI* freeString)(BSTR);
-    AccessibilityClient() {
-        fromWindow = reinterpret_cast<decltype(fromWindow)>(reinterpret_cast<void*>(
-            GetProcAddress(LoadLibraryA("oleacc.dll"), "AccessibleObjectFromWindow")));
-        freeString = reinterpret_cast<decltype(freeString)>(
-            reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("oleaut32.dll"), "SysFreeString")));
-    }
-    IAccessible* Of(HWND window) {
-        IAccessible* object = nullptr;
-        if (fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), AccessibleIid,
-                       reinterpret_cast<void**>(&object)) != S_OK)
-            return nullptr;
-        return object;
-    }
-    // The text a string method gives, or its failure as "error 0x...".
-    std::string Text(const std::function<HRESULT(BSTR*)>& method) {
-        BSTR text = nullptr;
-        const HRESULT result = method(&text);
-        char out[256] = {};
-        if (result != S_OK)
-            snprintf(out, sizeof out, "error 0x%08lx", static_cast<unsigned long>(result));
-        else
-            WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
-        freeString(text);
-        return out;
-    }
-};
+template <typename F> F Find(const char* dll, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(dll), name)));
+}
+
+IAccessible* AccessibleOf(HWND window) {
+    static auto fromWindow = Find<HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**)>(
+        "oleacc.dll", "AccessibleObjectFromWindow");
+    void* object = nullptr;
+    return fromWindow && fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), AccessibleIid,
+                                    &object) == S_OK
+               ? static_cast<IAccessible*>(object)
+               : nullptr;
+}
+
+// The text a string method gives for a child, or its failure as "error 0x...".
+using TextMethod = HRESULT (STDMETHODCALLTYPE IAccessible::*)(VARIANT, BSTR*);
+std::string Text(IAccessible* object, TextMethod method, VARIANT child) {
+    static auto freeString = Find<void(WINAPI*)(BSTR)>("oleaut32.dll", "SysFreeString");
+    BSTR text = nullptr;
+    const HRESULT result = (object->*method)(child, &text);
+    char out[256] = {};
+    if (result != S_OK)
+        snprintf(out, sizeof out, "error 0x%08lx", static_cast<unsigned long>(result));
+    else
+        WideCharToMultiByte(CP_ACP, 0, text, -1, out, sizeof out, nullptr, nullptr);
+    freeString(text);
+    return out;
+}
 
 VARIANT Child(LONG id) {
     VARIANT v;
@@ -1320,7 +1321,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     // A screen reader may hold the list's object past the end: the DLL stays.
     const Trigger screenReader = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
-        IAccessible* list = AccessibilityClient().Of(FindWindowA(PluginClassName, nullptr));
+        IAccessible* list = AccessibleOf(FindWindowA(PluginClassName, nullptr));
         ASSERT_NE(list, nullptr);
         InsideTheLoop();
         BSTR name = nullptr;
@@ -1720,47 +1721,44 @@ namespace {
 // Real key strokes through the system's input queue, as a user types them:
 // "Down", "C-Up" (with Control), "S-Tab" (with Shift), or one letter.
 void Keys(const std::string& text) {
-    static const std::pair<const char*, WORD> names[] = {
-        {"Up", VK_UP},         {"Down", VK_DOWN},     {"Home", VK_HOME},     {"End", VK_END},
-        {"PgUp", VK_PRIOR},    {"PgDn", VK_NEXT},     {"Space", VK_SPACE},   {"Enter", VK_RETURN},
-        {"F2", VK_F2},         {"Delete", VK_DELETE}, {"Insert", VK_INSERT}, {"Tab", VK_TAB},
-        {"Escape", VK_ESCAPE}, {"F10", VK_F10},       {"Apps", VK_APPS},     {"Z", 'Z'}};
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find(' ', at);
-        std::string word = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        at = end == std::string::npos ? text.size() : end + 1;
-        WORD modifier = word.rfind("C-", 0) == 0   ? VK_CONTROL
-                        : word.rfind("S-", 0) == 0 ? VK_SHIFT
-                                                   : 0;
-        if (modifier) word = word.substr(2);
-        WORD key = word.size() == 1 ? static_cast<WORD>(toupper(word[0])) : 0;
-        for (const auto& name : names)
-            if (word == name.first) key = name.second;
-        std::vector<INPUT> input;
+    static const std::map<std::string, WORD> named = {
+        {"Up", VK_UP},      {"Down", VK_DOWN},     {"Home", VK_HOME},     {"End", VK_END},
+        {"PgUp", VK_PRIOR}, {"PgDn", VK_NEXT},     {"Space", VK_SPACE},   {"Enter", VK_RETURN},
+        {"F2", VK_F2},      {"F10", VK_F10},       {"Delete", VK_DELETE}, {"Insert", VK_INSERT},
+        {"Tab", VK_TAB},    {"Escape", VK_ESCAPE}, {"Apps", VK_APPS}};
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        const WORD modifier = word[1] != '-' ? 0 : word[0] == 'C' ? VK_CONTROL : VK_SHIFT;
+        if (modifier) word.erase(0, 2);
+        const WORD key = named.count(word) ? named.at(word) : static_cast<WORD>(toupper(word[0]));
+        INPUT input[4] = {};
+        UINT n = 0;
         for (WORD vk : {modifier, key, key, modifier}) {
             if (!vk) continue;
-            INPUT one = {};
-            one.type = INPUT_KEYBOARD;
-            one.ki.wVk = vk;
-            one.ki.dwFlags = input.size() >= (modifier ? 2u : 1u) ? KEYEVENTF_KEYUP : 0;
-            input.push_back(one);
+            input[n].type = INPUT_KEYBOARD;
+            input[n].ki.wVk = vk;
+            input[n].ki.dwFlags = n >= (modifier ? 2u : 1u) ? KEYEVENTF_KEYUP : 0;
+            ++n;
         }
         PumpMessages(20); // a focus change on its way would reset the key state
-        SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+        SendInput(n, input, sizeof(INPUT));
         PumpMessages(40);
     }
+}
+
+// A window of the program's own holding the keyboard, as the shell's would.
+HWND TypingWindow() {
+    HWND w = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 400, 400, 60, 20, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(w);
+    SetFocus(w);
+    return w;
 }
 
 // The row of the focused entry, or -1 for Add Item.
 int FocusedRow() {
     const ListItem* item = FocusedEntry();
     return item ? RowOfEntry(item) : -1;
-}
-
-void CALLBACK CloseMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-    KillTimer(nullptr, timer);
-    EndMenu();
 }
 
 } // namespace
@@ -1815,15 +1813,13 @@ TEST_F(WindowTest, KeyTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);
         ASSERT_TRUE(Start(SettingsText(c.start)));
-        HWND before = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 400, 400, 60, 20,
-                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-        SetForegroundWindow(before);
-        SetFocus(before);
+        HWND before = TypingWindow();
         Broadcast("@ovletInternal Focus");
         PumpMessages(100);
         EXPECT_EQ(GetFocus(), P().mainWindow) << "the Focus command gives zelk the keyboard";
         const int menus = HostMenuShowCount();
-        if (c.menus) SetTimer(nullptr, 0, 200, CloseMenu); // closes the menu from inside its loop
+        if (c.menus) // closes the menu from inside its loop
+            SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
         Keys(c.keys);
         EXPECT_EQ(File(), SettingsText(c.after));
         EXPECT_EQ(FocusedRow(), c.focus);
@@ -1845,10 +1841,7 @@ TEST_F(WindowTest, AClickTakesTheKeyboardAndTheMarkFollowsIt) {
     std::string docked = SettingsText({{"a", 0}, {"b", 0}, {"c", 0}});
     docked.replace(docked.find("inSlit: false"), 13, "inSlit: true");
     ASSERT_TRUE(StartSlit(docked, slit));
-    HWND before = CreateWindowExA(0, "EDIT", "", WS_POPUP | WS_VISIBLE, 400, 400, 60, 20, nullptr,
-                                  nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetForegroundWindow(before);
-    SetFocus(before);
+    HWND before = TypingWindow();
     SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
     EXPECT_NE(PixelOf(Entry(0)->label, 0, 0), text) << "no mark without the keyboard";
 
@@ -1889,11 +1882,9 @@ TEST_F(WindowTest, AClickTakesTheKeyboardAndTheMarkFollowsIt) {
 // action; the default action ticks and saves; a bad child id is refused; and
 // after the end every method says the object is gone.
 TEST_F(WindowTest, ScreenReadersReadTheList) {
-    AccessibilityClient client;
-    ASSERT_TRUE(client.fromWindow && client.freeString);
     ASSERT_TRUE(Start(SettingsText({{"one", 0}, {"R&D", 1}})));
     Broadcast("@ovletInternal Focus");
-    IAccessible* list = client.Of(P().mainWindow);
+    IAccessible* list = AccessibleOf(P().mainWindow);
     ASSERT_NE(list, nullptr);
     LONG count = 0;
     EXPECT_EQ(list->get_accChildCount(&count), S_OK);
@@ -1911,13 +1902,8 @@ TEST_F(WindowTest, ScreenReadersReadTheList) {
     };
     for (LONG id = 0; id < 4; ++id) {
         const Expected& e = children[id];
-        EXPECT_EQ(client.Text([&](BSTR* text) { return list->get_accName(Child(id), text); }),
-                  e.name)
-            << id;
-        EXPECT_EQ(
-            client.Text([&](BSTR* text) { return list->get_accDefaultAction(Child(id), text); }),
-            e.action)
-            << id;
+        EXPECT_EQ(Text(list, &IAccessible::get_accName, Child(id)), e.name) << id;
+        EXPECT_EQ(Text(list, &IAccessible::get_accDefaultAction, Child(id)), e.action) << id;
         VARIANT role = {}, state = {};
         EXPECT_EQ(list->get_accRole(Child(id), &role), S_OK);
         EXPECT_EQ(role.lVal, e.role) << id;
@@ -1936,12 +1922,10 @@ TEST_F(WindowTest, ScreenReadersReadTheList) {
     EXPECT_EQ(list->accDoDefaultAction(Child(1)), S_OK);
     EXPECT_EQ(list->accDoDefaultAction(Child(3)), S_OK);
     EXPECT_EQ(File(), SettingsText({{"one", 1}, {"R&D", 1}, {"New Item", 0}}));
-    BSTR text = nullptr;
-    for (LONG bad : {-1, 5})
-        EXPECT_EQ(list->get_accName(Child(bad), &text), E_INVALIDARG) << bad;
-    EXPECT_EQ(list->get_accValue(Child(1), &text), DISP_E_MEMBERNOTFOUND);
+    EXPECT_EQ(Text(list, &IAccessible::get_accName, Child(5)), "error 0x80070057") << "invalid";
+    EXPECT_EQ(Text(list, &IAccessible::get_accValue, Child(1)), "error 0x80020003");
     Stop();
-    EXPECT_EQ(list->get_accName(Child(1), &text), RPC_E_DISCONNECTED);
+    EXPECT_EQ(Text(list, &IAccessible::get_accName, Child(1)), "error 0x80010108") << "gone";
     EXPECT_EQ(list->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
     list->Release();
 }
@@ -1969,10 +1953,7 @@ TEST_F(WindowTest, ScreenReadersHearEachChange) {
     ASSERT_NE(hook, nullptr);
     const DWORD focus = EVENT_OBJECT_FOCUS, state = EVENT_OBJECT_STATECHANGE,
                 name = EVENT_OBJECT_NAMECHANGE, reorder = EVENT_OBJECT_REORDER;
-    struct Step {
-        const char* keys;
-        std::vector<std::pair<DWORD, LONG>> events;
-    } steps[] = {
+    const std::pair<const char*, std::vector<std::pair<DWORD, LONG>>> steps[] = {
         {"", {{focus, 1}}}, // the Focus command
         {"Down", {{focus, 2}}},
         {"Space", {{state, 2}}},
@@ -1981,14 +1962,11 @@ TEST_F(WindowTest, ScreenReadersHearEachChange) {
         {"Delete", {{focus, 1}, {reorder, 0}}},
         {"Tab", {{focus, 2}}},
     };
-    for (const Step& s : steps) {
+    for (const auto& step : steps) {
         Heard.clear();
-        if (s.keys[0])
-            Keys(s.keys);
-        else
-            Broadcast("@ovletInternal Focus");
+        step.first[0] ? Keys(step.first) : Broadcast("@ovletInternal Focus");
         PumpMessages(50);
-        EXPECT_EQ(Heard, s.events) << s.keys;
+        EXPECT_EQ(Heard, step.second) << step.first;
     }
     UnhookWinEvent(hook);
 }
