@@ -1317,7 +1317,6 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         PumpMessages(); // the plug-in's own posted message opens the box
         RemoveDirectoryA(rc.c_str());
     };
-    // A screen reader may hold the list's object past the end: the DLL stays.
     const Trigger screenReader = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
         IAccessible* list = AccessibleOf(FindWindowA(PluginClassName, nullptr));
@@ -1336,7 +1335,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         {"the box of a failed construction", true, failedStart},
         {"the configuration menu", true, menu},
         {"the box telling an unreadable settings file", true, warningBox},
-        {"a screen reader's reference", true, screenReader},
+        {"a screen reader's reference, which keeps the DLL", true, screenReader},
     };
     WhileABoxIsOpen(InsideTheLoop);
     int copy = 0;
@@ -1791,7 +1790,6 @@ TEST_F(WindowTest, KeyTable) {
         {{{"a", 0}}, "Delete", {}, -1},
         {abc, "Delete C-Z", abc, 1},
         {abc, "C-Down", {{"b", 0}, {"a", 0}, {"c", 0}}, 1},
-        {abc, "C-Up", abc, 0},
         {abc, "End C-Down", abc, 2},
         {abc, "End C-Up C-Up", {{"c", 0}, {"a", 0}, {"b", 0}}, 0},
         {abc, "Tab", abc, -1},
@@ -1809,6 +1807,7 @@ TEST_F(WindowTest, KeyTable) {
         {abc, "Down Escape", abc, 1, 0, false},
     };
     HostSetMenuInteractive(true);
+    HostSetMenuHook([](void*) { SetFocus(nullptr); }, nullptr); // the shell keeps the keyboard
     for (const Case& c : cases) {
         SCOPED_TRACE(c.keys);
         ASSERT_TRUE(Start(SettingsText(c.start)));
@@ -1828,6 +1827,7 @@ TEST_F(WindowTest, KeyTable) {
         DestroyWindow(before);
     }
     HostSetMenuInteractive(false);
+    HostSetMenuHook(nullptr, nullptr);
 }
 
 // Docked, a real click on a row takes the keyboard from the slit's window
@@ -1884,7 +1884,7 @@ TEST_F(WindowTest, ScreenReadersReadTheList) {
     Broadcast("@ovletInternal Focus");
     IAccessible* list = AccessibleOf(P().mainWindow);
     ASSERT_NE(list, nullptr);
-    LONG count = 0;
+    LONG count = 0, x, y, w, h;
     EXPECT_TRUE(list->get_accChildCount(&count) == S_OK && count == 3);
     const struct {
         const char* name;
@@ -1906,7 +1906,6 @@ TEST_F(WindowTest, ScreenReadersReadTheList) {
     }
     VARIANT found = {};
     EXPECT_TRUE(list->get_accFocus(&found) == S_OK && found.lVal == 1);
-    LONG x, y, w, h;
     EXPECT_EQ(list->accLocation(&x, &y, &w, &h, Child(2)), S_OK);
     EXPECT_TRUE(list->accHitTest(x + w - 2, y + h / 2, &found) == S_OK && found.lVal == 2);
     EXPECT_EQ(list->accNavigate(NAVDIR_NEXT, Child(3), &found), S_FALSE) << "Add Item is last";
@@ -1916,6 +1915,7 @@ TEST_F(WindowTest, ScreenReadersReadTheList) {
     EXPECT_EQ(File(), SettingsText({{"one", 1}, {"R&D", 1}, {"New Item", 0}}));
     EXPECT_EQ(Text(list, &IAccessible::get_accName, Child(5)), "error 0x80070057") << "invalid";
     Stop();
+    ASSERT_TRUE(Start(SettingsText({{"one", 0}}))); // the next start has an object of its own
     EXPECT_EQ(list->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
     list->Release();
 }
