@@ -7,6 +7,7 @@
 
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "data/Utf8.h"
 #include "ui/FocusState.h"
 #include "ui/Keyboard.h"
 #include "ui/ListActions.h"
@@ -59,8 +60,8 @@ bool LoadSystem() {
 
 HRESULT GiveText(BSTR* out, const char* text) {
     if (!out) return E_POINTER;
-    WCHAR wide[ItemTextSize + 16];
-    if (!MultiByteToWideChar(CP_ACP, 0, text, -1, wide, ItemTextSize + 16)) wide[0] = 0;
+    wchar_t wide[TextUnits];
+    WidenText(text, wide, TextUnits);
     *out = System.allocString(wide);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
