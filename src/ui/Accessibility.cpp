@@ -26,7 +26,6 @@ const IID UnknownIid = {0, 0, 0, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
 // that no screen reader asks about never loads these DLLs.
 struct SystemFunctions {
     LRESULT(WINAPI* lresultFromObject)(REFIID, WPARAM, LPUNKNOWN);
-    HRESULT(WINAPI* objectFromWindow)(HWND, DWORD, REFIID, void**);
     BSTR(WINAPI* allocString)(const OLECHAR*);
     HRESULT(WINAPI* initialise)(LPVOID, DWORD);
     void(WINAPI* uninitialise)();
@@ -45,14 +44,12 @@ template <typename Function> void Find(Function& out, const char* dll, const cha
 bool LoadSystem() {
     if (SystemState == 0) {
         Find(System.lresultFromObject, "oleacc.dll", "LresultFromObject");
-        Find(System.objectFromWindow, "oleacc.dll", "AccessibleObjectFromWindow");
         Find(System.allocString, "oleaut32.dll", "SysAllocString");
         Find(System.initialise, "ole32.dll", "CoInitializeEx");
         Find(System.uninitialise, "ole32.dll", "CoUninitialize");
         Find(System.disconnect, "ole32.dll", "CoDisconnectObject");
-        const bool all = System.lresultFromObject && System.objectFromWindow &&
-                         System.allocString && System.initialise && System.uninitialise &&
-                         System.disconnect;
+        const bool all = System.lresultFromObject && System.allocString && System.initialise &&
+                         System.uninitialise && System.disconnect;
         SystemState = all ? 2 : 1;
     }
     return SystemState == 2;
@@ -128,12 +125,11 @@ class ListAccessible : public IAccessible {
         return E_NOTIMPL;
     }
 
+    // The system's own window object is the list's parent: clients find it
+    // from the window.
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
-        if (!connected_) return RPC_E_DISCONNECTED;
-        if (!parent) return E_POINTER;
-        *parent = nullptr;
-        return System.objectFromWindow(ThePlugin->mainWindow, static_cast<DWORD>(OBJID_WINDOW),
-                                       DispatchIid, reinterpret_cast<void**>(parent));
+        if (parent) *parent = nullptr;
+        return connected_ ? S_FALSE : RPC_E_DISCONNECTED;
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
         if (!connected_) return RPC_E_DISCONNECTED;
@@ -250,22 +246,16 @@ class ListAccessible : public IAccessible {
         }
         return GiveNumber(end, to);
     }
+    // The window under the point tells the child: a row's box or label, the
+    // button, or the list between them.
     HRESULT STDMETHODCALLTYPE accHitTest(LONG x, LONG y, VARIANT* found) override {
         if (!connected_) return RPC_E_DISCONNECTED;
-        const POINT at = {x, y};
-        RECT r = ScreenRect(ThePlugin->mainWindow);
-        if (!PtInRect(&r, at)) return GiveNumber(found, -1);
-        const LONG last = FocusRows() + 1;
-        for (LONG child = 1; child <= last; ++child) {
-            LONG left, top, width, height;
-            VARIANT id;
-            id.vt = VT_I4;
-            id.lVal = child;
-            accLocation(&left, &top, &width, &height, id);
-            r = {left, top, left + width, top + height};
-            if (PtInRect(&r, at)) return GiveNumber(found, child);
-        }
-        return GiveNumber(found, CHILDID_SELF);
+        const HWND hit = WindowFromPoint(POINT{x, y});
+        const ListItem* item = FindItem(hit);
+        return GiveNumber(found, item                           ? ChildIdOf(item)
+                                 : hit == ThePlugin->addButton  ? ChildIdOf(nullptr)
+                                 : hit == ThePlugin->mainWindow ? CHILDID_SELF
+                                                                : -1);
     }
 
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT, BSTR*) override { return Unsupported(); }

@@ -6,6 +6,8 @@
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
 #include "ui/ReorderDrag.h"
+#include "ui/RowLayout.h"
+#include "ui/Scrolling.h"
 
 namespace {
 
@@ -66,11 +68,22 @@ void GiveKeyboardBack() {
     }
 }
 
-// As in a list box: no wrap at either end.
+// As in a list box: no wrap at either end. The focused row scrolls into
+// view; Add Item is the row after the last.
 void FocusRow(int row) {
     const int rows = FocusRows();
     if (rows == 0) return;
-    SetFocusedEntry(EntryAtRow(row < 0 ? 0 : row >= rows ? rows - 1 : row));
+    row = row < 0 ? 0 : row >= rows ? rows - 1 : row;
+    SetFocusedEntry(EntryAtRow(row));
+    ScrollEntryIntoView(row);
+}
+
+// A window's height of rows: with every row in view, past either end.
+int PageRows() {
+    RECT client;
+    GetClientRect(ThePlugin->mainWindow, &client);
+    const int page = client.bottom / RowHeight() - 1;
+    return page > 1 ? page : 1;
 }
 
 // The key that opened the editor also makes a character, already queued
@@ -123,6 +136,7 @@ bool OnFocusedKey(WPARAM key, ListItem* item) {
         return true;
     case VK_TAB:
         SetFocusedEntry(item ? nullptr : ListFocusEntry());
+        ScrollEntryIntoView(item ? FocusRows() : RowOfEntry(FocusedEntry()));
         return true;
     }
     return false;
@@ -194,14 +208,13 @@ bool OnListKey(WPARAM key) {
         }
         return true;
     }
-    // Without scrolling every row is in view: a page is the whole list.
     case VK_HOME:
-    case VK_PRIOR:
-        if (item) FocusRow(0);
-        return true;
     case VK_END:
+        if (item) FocusRow(key == VK_HOME ? 0 : FocusRows() - 1);
+        return true;
+    case VK_PRIOR:
     case VK_NEXT:
-        if (item) FocusRow(FocusRows() - 1);
+        if (item) FocusRow(RowOfEntry(item) + (key == VK_PRIOR ? -PageRows() : PageRows()));
         return true;
     }
     return OnFocusedKey(key, item);
