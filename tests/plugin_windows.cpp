@@ -1925,16 +1925,14 @@ TEST_F(WindowTest, ScreenReadersHearEachChange) {
     HeardWindow = P().mainWindow;
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, nullptr,
                                          Hear, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
-    const DWORD focus = EVENT_OBJECT_FOCUS, state = EVENT_OBJECT_STATECHANGE,
-                name = EVENT_OBJECT_NAMECHANGE, reorder = EVENT_OBJECT_REORDER;
     const std::pair<const char*, std::vector<std::pair<DWORD, LONG>>> steps[] = {
-        {"", {{focus, 1}}}, // the Focus command
-        {"Down", {{focus, 2}}},
-        {"Space", {{state, 2}}},
-        {"F2 x Enter", {{focus, 2}, {name, 2}}},
-        {"C-Up", {{reorder, 0}}},
-        {"Delete", {{focus, 1}, {reorder, 0}}},
-        {"Tab", {{focus, 2}}},
+        {"", {{EVENT_OBJECT_FOCUS, 1}}}, // the Focus command
+        {"Down", {{EVENT_OBJECT_FOCUS, 2}}},
+        {"Space", {{EVENT_OBJECT_STATECHANGE, 2}}},
+        {"F2 x Enter", {{EVENT_OBJECT_FOCUS, 2}, {EVENT_OBJECT_NAMECHANGE, 2}}},
+        {"C-Up", {{EVENT_OBJECT_REORDER, 0}}},
+        {"Delete", {{EVENT_OBJECT_FOCUS, 1}, {EVENT_OBJECT_REORDER, 0}}},
+        {"Tab", {{EVENT_OBJECT_FOCUS, 2}}},
     };
     for (const auto& step : steps) {
         Heard.clear();
