@@ -54,7 +54,7 @@ class PluginInstance {
     bool Save(Change* change = nullptr);
     // Reads the file another program changed, applying the changes not yet
     // in it; see MergedDocument(). False when it cannot be read.
-    bool MergeWithFile(bool& missing);
+    bool MergeWithFile(bool& missing, bool* unchanged = nullptr);
     bool FileChangedSinceSeen() const;
     // The list on screen and the settings, as a document.
     void Snapshot(Document& d) const;

@@ -450,8 +450,10 @@ void PluginInstance::MakeBackup() {
 // Reads the file as another program left it, takes its lines and settings
 // (never the window's place or docking), and applies to its list every
 // change not yet in it. The result is in MergedDocument(). False when the
-// file cannot be read; true with `missing` when it is gone.
-bool PluginInstance::MergeWithFile(bool& missing) {
+// file cannot be read; true with `missing` when it is gone. Given
+// `unchanged`, a file whose bytes are those zelk last read or wrote is left
+// untaken and says so there: one read both looks and merges.
+bool PluginInstance::MergeWithFile(bool& missing, bool* unchanged) {
     missing = false;
     char* bytes = nullptr;
     size_t length = 0;
@@ -460,6 +462,14 @@ bool PluginInstance::MergeWithFile(bool& missing) {
     if (read == FileRead::missing) {
         missing = true;
         return true;
+    }
+    if (unchanged) {
+        *unchanged = read == FileRead::ok && fileHashKnown &&
+                     HashBytes(bytes, length, HashStart) == fileHash;
+        if (*unchanged) {
+            free(bytes);
+            return true;
+        }
     }
     if (read == FileRead::ok && !TakeFileBytes(bytes, length, Merged)) {
         read = FileRead::unreadable;

@@ -126,9 +126,9 @@ void OnReloadTimer(HWND mainWindow) {
     if (!p) return;
     if (Holds > 0 || InModalLoop()) return; // the timer comes again
     KillTimer(mainWindow, ReloadTimer);
-    if (!p->FileChangedSinceSeen()) return; // zelk's own save, or no change
-    bool missing = false;
-    if (!p->MergeWithFile(missing) || missing) return;
+    bool missing = false, unchanged = false;
+    // zelk's own save, or no change, is read once and left there.
+    if (!p->MergeWithFile(missing, &unchanged) || missing || unchanged) return;
     if (p->changesDroppedOnSave) MessageBeep(MB_ICONWARNING);
     BringInLine(MergedDocument());
 }
