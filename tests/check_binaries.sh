@@ -1,7 +1,7 @@
 #!/bin/sh
 # zelk.dll must be a DLL of the expected architecture (pei-i386 for 32-bit
 # shells, pei-x86-64 for 64-bit ones) exporting exactly the four entry points
-# the shell calls, at most 68 KiB, with its version resource; and every binary
+# the shell calls, at most 64 KiB, with its version resource; and every binary
 # may import only from system DLLs, never from a DLL that ships with the
 # compiler. Reads the files only: no Wine needed.
 # Usage: check_binaries.sh OBJDUMP FORMAT ZELK_DLL OTHER_BINARY...
@@ -31,7 +31,7 @@ got=$(exports "$dll")
 check "zelk.dll exports exactly the four entry points (got: $got)" \
     test "$got" = "beginPlugin beginSlitPlugin endPlugin pluginInfo "
 size=$(wc -c < "$dll")
-check "zelk.dll is at most 68 KiB ($size bytes)" test "$size" -le 69632
+check "zelk.dll is at most 64 KiB ($size bytes)" test "$size" -le 65536
 versions=$(version_strings "$dll")
 for pair in "FileDescription|zelk 1.0" "FileVersion|1.0" "ProductName|zelk" \
             "ProductVersion|1.0" "OriginalFilename|zelk.dll"; do

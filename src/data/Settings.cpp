@@ -17,7 +17,13 @@
 namespace {
 
 // One at a time: the plug-in runs on the shell's one window thread.
-ParsedFile Parsed;
+// Made at first use, in zeroed memory: with its spans' "not found" values a
+// static table would be stored in the DLL, and made before the first use it
+// would need start-up code the DLL does without.
+ParsedFile& Parsed() {
+    static ParsedFile parsed;
+    return parsed;
+}
 
 const char* BoolText(int value) {
     return value ? "true" : "false";
@@ -195,9 +201,10 @@ const Document& MergedDocument() {
 bool PluginInstance::TakeFileBytes(const char* bytes, size_t length, Document& d) {
     char* kept = nullptr;
     size_t keptBytes = 0;
-    Parse(bytes, length, Parsed);
-    if (!KeepUnloadedLines(Parsed, kept, keptBytes)) return false;
-    ::TakeDocument(Parsed, d);
+    ParsedFile& parsed = Parsed();
+    Parse(bytes, length, parsed);
+    if (!KeepUnloadedLines(parsed, kept, keptBytes)) return false;
+    ::TakeDocument(parsed, d);
     free(keptLines);
     keptLines = kept;
     keptLength = keptBytes;

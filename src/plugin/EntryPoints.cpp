@@ -29,6 +29,12 @@ bool BindHostOrComplain() {
 
 extern "C" {
 
+// The DLL's entry point, called by the loader without any C runtime start-up
+// (see CMakeLists.txt): there is nothing to set up or tear down.
+BOOL WINAPI DllEntry(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}
+
 int __cdecl beginPlugin(HINSTANCE module) {
     // One instance per process: a second start without an end is refused
     // rather than allowed to orphan the first one's windows and entries.
