@@ -168,7 +168,10 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
         ok = false;
         error = ERROR_RETRY;
     }
-    if (ok) MakeBackup();
+    // The start's file is kept before the first save that changes the file:
+    // one that writes the same bytes back (an unload with nothing changed)
+    // replaces nothing worth keeping.
+    if (ok && !(fileHashKnown && out.hash == fileHash)) MakeBackup();
     if (ok) ok = Replace(temporary, settingsPath, error);
     if (!ok) {
         DeleteFileW(temporary);
