@@ -42,13 +42,28 @@ bool FileExistsAt(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<std::string> TemporaryFiles(const std::string& settingsPath) {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((settingsPath + ".*tmp").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return found;
+    const std::string folder = settingsPath.substr(0, settingsPath.rfind('\\') + 1);
+    do
+        found.push_back(folder + data.cFileName);
+    while (FindNextFileA(search, &data));
+    FindClose(search);
+    return found;
+}
+
 void RemoveSettingsFiles() {
     for (const std::string& dir : {ProgramDirectory(), HostDirectory()}) {
-        for (const char* name : {"zelk.rc", "zelkrc", "zelk.rc.tmp"}) {
+        for (const char* name : {"zelk.rc", "zelkrc"}) {
             std::string path = dir + name;
             SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileA(path.c_str());
         }
+        for (const std::string& path : TemporaryFiles(dir + "zelk.rc"))
+            DeleteFileA(path.c_str());
     }
     HostSetPath(HostDirectory().c_str());
     InstallRecorders();

@@ -21,6 +21,8 @@ std::string SettingsPath();              // zelk.rc beside the program
 std::string StyleFile(const char* name); // one of the host's shipped styles
 
 bool FileExistsAt(const std::string& path);
+// The temporary files of saves beside a settings file (any copy's).
+std::vector<std::string> TemporaryFiles(const std::string& settingsPath);
 void RemoveSettingsFiles(); // every candidate in both folders
 
 // Writes a style file into the program's folder and makes it current.

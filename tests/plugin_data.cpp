@@ -96,7 +96,7 @@ TEST_F(DataTest, FirstStartCreatesTheDefaultFileBeforeTheStyleIsRead) {
     EXPECT_EQ(Utf8(p->settingsPath), SettingsPath());
     EXPECT_EQ(p->height, 30);
     EXPECT_EQ(ItemCount, 0);
-    EXPECT_FALSE(FileExistsAt(SettingsPath() + ".tmp"));
+    EXPECT_TRUE(TemporaryFiles(SettingsPath()).empty());
 }
 
 TEST_F(DataTest, CandidateOrder) {
@@ -303,7 +303,7 @@ TEST_F(DataTest, FailedWriteLeavesThePreviousFileAndReportsFailure) {
     EXPECT_FALSE(p->WriteSettings());
     CloseHandle(held);
     EXPECT_EQ(ReadFileText(SettingsPath()), before);
-    EXPECT_FALSE(FileExistsAt(SettingsPath() + ".tmp"));
+    EXPECT_TRUE(TemporaryFiles(SettingsPath()).empty());
 
     // The folder is gone.
     std::string gone = ProgramDirectory() + "gone\\";

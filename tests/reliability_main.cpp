@@ -72,7 +72,9 @@ void WriteReport(const char* path) {
         faults.c_str(), static_cast<int>(r.faultsSurvived.size()));
     fprintf(f, "| processes killed while writing, file complete afterwards | %d |\n",
             r.killsDuringWrites);
-    fprintf(f, "| of those, leaving a stray temporary file (overwritten by the next save) | %d |\n",
+    fprintf(f,
+            "| of those, leaving a stray temporary file (removed by the next session's first save) "
+            "| %d |\n",
             r.killsLeavingTemporaryFile);
     fprintf(f, "| add/delete cycles in one process | %d |\n", r.addDeleteCycles);
     fprintf(f, "| tick/untick repaints in one process | %d |\n", r.tickRepaints);

@@ -311,7 +311,7 @@ TEST_F(Reliability, DiskFull) {
     EXPECT_EQ(seen.count, 1) << "one box for thirty failed saves";
     EXPECT_NE(seen.text.find(SystemMessage(ERROR_DISK_FULL)), std::string::npos) << seen.text;
     EXPECT_EQ(ReadFileText(settings), before);
-    EXPECT_FALSE(FileExistsAt(settings + ".tmp"));
+    EXPECT_TRUE(TemporaryFiles(settings).empty());
     EXPECT_EQ(ItemCount, 31);
 
     DeleteFileA(filler.c_str());
@@ -518,13 +518,17 @@ TEST_F(Reliability, KilledWhileWriting) {
         std::string now = ReadFileText(SettingsPath());
         EXPECT_TRUE(now == old || now == fresh)
             << "round " << round << ": " << now.size() << " bytes";
-        if (FileExistsAt(SettingsPath() + ".tmp")) ++TheReport().killsLeavingTemporaryFile;
+        if (TemporaryFiles(SettingsPath()).size() > size_t(TheReport().killsLeavingTemporaryFile))
+            ++TheReport()
+                  .killsLeavingTemporaryFile; // each killed copy's file has a name of its own
         ++TheReport().killsDuringWrites;
     }
     CloseHandle(ready);
-    // A stray temporary file does not stop the next save.
+    // Stray temporary files (one planted, as a copy killed mid-save leaves
+    // it) do not stop the next save, which removes them.
     ASSERT_TRUE(Start(ReadFileText(SettingsPath())));
+    WriteFileText(SettingsPath() + ".0badc0de.tmp", "half a save");
     Click(ThePlugin->addButton, WM_LBUTTONUP);
-    EXPECT_FALSE(FileExistsAt(SettingsPath() + ".tmp"));
+    EXPECT_TRUE(TemporaryFiles(SettingsPath()).empty());
     EXPECT_EQ(EntriesInFile().back(), (std::pair<std::string, int>{"New Item", 0}));
 }

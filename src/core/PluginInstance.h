@@ -122,6 +122,7 @@ class PluginInstance {
     char* startBytes = nullptr;
     size_t startLength = 0;
     bool backupMade = false;
+    bool straysRemoved = false; // temporary files of copies killed mid-save
     HANDLE saveMutex = nullptr; // one per settings file, across copies of zelk
     // A run of failed saves: from the first failure after a good save (or
     // after the start) to the next good save.
@@ -139,6 +140,7 @@ class PluginInstance {
     bool WriteDocument(const Document& d, bool checkFirst);
     bool TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* path) const;
     void MakeBackup();
+    void RemoveStrayTemporaryFiles();
     void StartFailureRun(DWORD error);
     void Warn(int warning);
 };

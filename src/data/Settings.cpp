@@ -307,6 +307,7 @@ bool PluginInstance::Save(Change* change) {
     mergedOnSave = false;
     changesDroppedOnSave = false;
     SaveLock lock(*this);
+    if (!straysRemoved) RemoveStrayTemporaryFiles();
     bool saved = false;
     // The list is written as it stands, and the file looked at right before
     // the replacement: only when another program wrote meanwhile (or the

@@ -183,6 +183,33 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
     return true;
 }
 
+// A copy of zelk killed in the middle of a save leaves its temporary file,
+// under a name no later copy uses. Once a session, with the save lock held
+// (so no other copy is writing one now), every such file beside the settings
+// file goes.
+void PluginInstance::RemoveStrayTemporaryFiles() {
+    straysRemoved = true;
+    wchar_t pattern[PathSize];
+    const size_t length = wcslen(settingsPath);
+    if (length + 6 >= PathSize) return;
+    memcpy(pattern, settingsPath, length * sizeof(wchar_t));
+    memcpy(pattern + length, L".*.tmp", 7 * sizeof(wchar_t));
+    const wchar_t* slash = wcsrchr(settingsPath, L'\\');
+    const size_t folder = slash ? static_cast<size_t>(slash - settingsPath) + 1 : 0;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        wchar_t path[PathSize];
+        const size_t name = wcslen(found.cFileName);
+        if (folder + name >= PathSize) continue;
+        memcpy(path, settingsPath, folder * sizeof(wchar_t));
+        memcpy(path + folder, found.cFileName, (name + 1) * sizeof(wchar_t));
+        DeleteFileW(path);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
 // The file as it was read at start is kept beside it under its own name
 // plus ".bak", once a session, before the first save replaces it.
 void PluginInstance::MakeBackup() {
