@@ -50,17 +50,6 @@ ListItem* AppendItem(const char* text, int done) {
     return item;
 }
 
-ListItem* PrependItem(const char* text, int done) {
-    ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
-    if (!item) return nullptr;
-    CopyEntryText(item->text, sizeof item->text, text);
-    item->done = done;
-    item->next = ListHead;
-    ListHead = item;
-    if (!ListTail) ListTail = item;
-    return item;
-}
-
 // Keeps ListTail right as well, so an append after unlinking the last entry
 // cannot attach to a released record. The predecessor is found by pointer:
 // an entry added since the last rebuild has no windows to look it up by.
@@ -109,15 +98,6 @@ int IndexOfItem(const ListItem* item) {
     for (const ListItem* at = ListHead; at; at = at->next, ++index)
         if (at == item) return index;
     return -1;
-}
-
-ListItem* InsertItemAt(int index, const char* text, int done) {
-    ListItem* item = static_cast<ListItem*>(calloc(1, sizeof(ListItem)));
-    if (!item) return nullptr;
-    CopyEntryText(item->text, sizeof item->text, text);
-    item->done = done;
-    LinkItemBefore(item, ItemAt(index));
-    return item;
 }
 
 void ReleaseItem(ListItem* item) {

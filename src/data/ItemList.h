@@ -54,7 +54,6 @@ extern int OverflowCount;
 ListItem* FindItem(HWND window);
 ListItem* FindPreviousItem(HWND window);
 ListItem* AppendItem(const char* text, int done);
-ListItem* PrependItem(const char* text, int done);
 void UnlinkItem(ListItem* item);
 // Links an unlinked record in front of `before`, or at the end when `before`
 // is null or not in the list.
@@ -63,8 +62,6 @@ void LinkItemBefore(ListItem* item, ListItem* before);
 ListItem* ItemAt(int index);
 // Where the record sits in the list (from 0), or -1.
 int IndexOfItem(const ListItem* item);
-// A new record at `index`, or at the end when the list is shorter.
-ListItem* InsertItemAt(int index, const char* text, int done);
 void ReleaseItem(ListItem* item);
 void ClearItems();
 int CountListedItems();
