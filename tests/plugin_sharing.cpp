@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
+#include "data/Changes.h"
 #include "data/ItemList.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
@@ -50,6 +51,16 @@ bool ShowsWithin(const Entries& expected, int milliseconds = 2000) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < DWORD(milliseconds);) {
         PumpMessages(20);
         if (ListedEntries() == expected) return true;
+    }
+    return false;
+}
+
+// Pumps until every change is in the file: a save may wait for another
+// program's write to end.
+bool SavedWithin(int milliseconds = 3000) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < DWORD(milliseconds);) {
+        PumpMessages(20);
+        if (!FirstPending()) return true;
     }
     return false;
 }
@@ -182,6 +193,52 @@ TEST_F(SharingTest, EachSaveMergesTheFileAsItIs) {
         EXPECT_EQ(ReadFileText(SettingsPath()), c.saved) << "the unload adds nothing";
         EXPECT_EQ(shown.size(),
                   std::min<size_t>(50, std::count(c.saved.begin(), c.saved.end(), '\n') / 2 - 4));
+    }
+}
+
+// An action taken with an editor open stores the edit with it; both reach a
+// merge with another program's write, whatever the action.
+TEST_F(SharingTest, AnOpenEditRidesWithEveryAction) {
+    struct Case {
+        const char* name;
+        Entries start;
+        std::function<void()> action;
+        Entries saved;
+    } cases[] = {
+        {"tick",
+         {{"A", 0}, {"B", 0}, {"C", 0}},
+         [] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); },
+         {{"X", 0}, {"A", 1}, {"B2", 0}, {"C", 0}}},
+        {"add",
+         {{"A", 0}, {"B", 0}, {"C", 0}},
+         [] { AddItem(); },
+         {{"X", 0}, {"A", 0}, {"B2", 0}, {"C", 0}, {"New Item", 0}}},
+        {"delete",
+         {{"A", 0}, {"B", 0}, {"C", 0}},
+         [] { DeleteItem(Entry(2)->label); },
+         {{"X", 0}, {"A", 0}, {"B2", 0}}},
+        {"move",
+         {{"A", 0}, {"B", 0}, {"C", 0}},
+         [] { MoveEntryBy(Entry(0), 1); },
+         {{"X", 0}, {"B2", 0}, {"A", 0}, {"C", 0}}},
+        {"remove ticked",
+         {{"A", 1}, {"B", 0}, {"C", 0}},
+         [] { RemoveTickedEntries(); },
+         {{"X", 0}, {"B2", 0}, {"C", 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Start(SettingsText(c.start)));
+        BeginEdit(Entry(1)->label);
+        SetWindowTextA(ThePlugin->editControl, "B2");
+        Entries outside = c.start;
+        outside.insert(outside.begin(), {"X", 0});
+        WriteOutside(Writer::replace, SettingsText(outside));
+        c.action(); // within the quiet time
+        ASSERT_TRUE(SavedWithin());
+        EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(c.saved));
+        EXPECT_EQ(ListedEntries(), c.saved);
+        Stop();
     }
 }
 

@@ -87,14 +87,17 @@ bool ApplyChange(Document& document, const Change& change) {
     return true;
 }
 
+// The whole chain is kept: an action taken with an editor open comes as the
+// edit and the action, and both must reach any merge.
 void KeepPending(Change* change) {
     if (!change) return;
-    change->next = nullptr;
     if (PendingTail) {
         PendingTail->next = change;
     } else {
         PendingHead = change;
     }
+    while (change->next)
+        change = change->next;
     PendingTail = change;
 }
 

@@ -38,7 +38,7 @@ void ReleaseChange(Change* change);
 // an entry gone is added as a new entry at its place, so nothing typed is lost.
 bool ApplyChange(Document& document, const Change& change);
 
-// The changes not yet in the file, oldest first: the one being saved, and
+// The changes not yet in the file, oldest first: the chain being saved, and
 // after failed saves every one since the last good save.
 void KeepPending(Change* change);
 const Change* FirstPending();
