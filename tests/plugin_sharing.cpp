@@ -221,10 +221,10 @@ TEST_F(SharingTest, AnOpenEditRidesWithEveryAction) {
          {{"A", 0}, {"B", 0}, {"C", 0}},
          [] { MoveEntryBy(Entry(0), 1); },
          {{"X", 0}, {"B2", 0}, {"A", 0}, {"C", 0}}},
-        {"remove ticked",
-         {{"A", 1}, {"B", 0}, {"C", 0}},
+        {"remove ticked, the edited entry among them",
+         {{"A", 0}, {"B", 1}, {"C", 0}},
          [] { RemoveTickedEntries(); },
-         {{"X", 0}, {"B2", 0}, {"C", 0}}},
+         {{"X", 0}, {"A", 0}, {"C", 0}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -235,6 +235,69 @@ TEST_F(SharingTest, AnOpenEditRidesWithEveryAction) {
         outside.insert(outside.begin(), {"X", 0});
         WriteOutside(Writer::replace, SettingsText(outside));
         c.action(); // within the quiet time
+        ASSERT_TRUE(SavedWithin());
+        EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(c.saved));
+        EXPECT_EQ(ListedEntries(), c.saved);
+        Stop();
+    }
+}
+
+// Among entries of the same text, a record finds the one the user acted on:
+// by the tick the user saw, then by the same neighbour above (else below),
+// then the nearest place, then the earlier one.
+TEST_F(SharingTest, RepeatedTextsFindTheEntryTheUserSaw) {
+    const Entries twoMilks = {{"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}};
+    struct Case {
+        const char* name;
+        Entries start, outside;
+        std::function<void()> action;
+        Entries saved;
+    } cases[] = {
+        {"remove ticked takes the ticked one, not the nearest",
+         {{"x", 0}, {"milk", 1}, {"milk", 0}},
+         {{"milk", 1}, {"milk", 0}},
+         [] { RemoveTickedEntries(); },
+         {{"milk", 0}}},
+        {"a rename by the tick the user saw, before the neighbour",
+         {{"milk", 0}, {"milk", 1}},
+         {{"milk", 1}, {"milk", 0}},
+         [] {
+             BeginEdit(Entry(1)->label);
+             SetWindowTextA(ThePlugin->editControl, "oat milk");
+             CommitEdit();
+         },
+         {{"oat milk", 1}, {"milk", 0}}},
+        {"a tick by the neighbour above",
+         twoMilks,
+         {{"Y", 0}, {"Z", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}},
+         [] { SendMessageA(Entry(3)->doneBox, WM_LBUTTONUP, 0, 0); },
+         {{"Y", 0}, {"Z", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 1}, {"c", 0}}},
+        {"a deletion by the neighbour below when the one above went",
+         twoMilks,
+         {{"milk", 0}, {"c", 0}, {"x", 0}, {"milk", 0}, {"b", 0}},
+         [] { DeleteItem(Entry(1)->label); },
+         {{"milk", 0}, {"c", 0}, {"x", 0}, {"b", 0}}},
+        {"a move takes the one moved, after the one above it",
+         twoMilks,
+         {{"Y", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}},
+         [] { MoveEntryBy(Entry(3), -1); },
+         {{"Y", 0}, {"a", 0}, {"milk", 0}, {"milk", 0}, {"b", 0}, {"c", 0}}},
+        {"a drag to the top",
+         twoMilks,
+         {{"Y", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}},
+         [] {
+             const LPARAM top = MAKELPARAM(30, static_cast<WORD>(-900));
+             SendMessageA(Entry(3)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
+             SendMessageA(Entry(3)->label, WM_MOUSEMOVE, MK_LBUTTON, top);
+             SendMessageA(Entry(3)->label, WM_LBUTTONUP, 0, top);
+         },
+         {{"milk", 0}, {"Y", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"c", 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Start(SettingsText(c.start)));
+        WriteOutside(Writer::replace, SettingsText(c.outside));
+        c.action();
         ASSERT_TRUE(SavedWithin());
         EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(c.saved));
         EXPECT_EQ(ListedEntries(), c.saved);

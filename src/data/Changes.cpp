@@ -41,7 +41,9 @@ void ReleaseChange(Change* change) {
 }
 
 bool ApplyChange(Document& document, const Change& change) {
-    const int found = FindEntry(document, change.text, change.index);
+    // A record made by hand (not from the screen) knows no neighbours.
+    const int found =
+        FindEntry(document, change.text, change.index, change.seen.above ? &change.seen : nullptr);
     switch (change.kind) {
     case ChangeKind::setDone:
         if (found < 0) return false;
@@ -68,7 +70,9 @@ bool ApplyChange(Document& document, const Change& change) {
         // From the last up, so each place the user saw still points near.
         for (int i = change.count - 1; i >= 0; --i) {
             const DeletedEntry& entry = change.entries[i];
-            RemoveEntry(document, FindEntry(document, entry.text, entry.index));
+            const EntrySeen seen = {entry.done, entry.above, entry.below};
+            RemoveEntry(document,
+                        FindEntry(document, entry.text, entry.index, seen.above ? &seen : nullptr));
         }
         return true;
     case ChangeKind::restore:
@@ -89,6 +93,24 @@ bool ApplyChange(Document& document, const Change& change) {
 
 // The whole chain is kept: an action taken with an editor open comes as the
 // edit and the action, and both must reach any merge.
+namespace {
+
+unsigned ShownKey(const ListItem* item, int index, const Change* edit) {
+    if (!item) return NoNeighbour;
+    const bool edited = edit && edit->kind == ChangeKind::rename && edit->index == index;
+    return TextKey(edited ? edit->other : item->text);
+}
+
+} // namespace
+
+EntrySeen SeenOnScreen(const ListItem* item, const Change* edit) {
+    int index = 0;
+    const ListItem* above = nullptr;
+    for (const ListItem* at = ListHead; at && at != item; at = at->next, ++index)
+        above = at;
+    return {item->done, ShownKey(above, index - 1, edit), ShownKey(item->next, index + 1, edit)};
+}
+
 void KeepPending(Change* change) {
     if (!change) return;
     if (PendingTail) {

@@ -1,7 +1,7 @@
 // What a user's action does, kept as a record: applied to the list on
 // screen at once, and again to the file as another program left it when
-// the two differ. A record finds its entry by the text the user saw, the
-// entry with that text nearest to the place the user saw it at.
+// the two differ. A record finds its entry by the text the user saw, and
+// among entries of that text by what else the user saw of it (FindEntry).
 #pragma once
 
 #include "data/DeletionMemory.h"
@@ -26,6 +26,7 @@ struct Change {
     int setting;
     char text[ItemTextSize];
     char other[ItemTextSize];
+    EntrySeen seen; // of the entry at index; for removeTicked, each entry's own
     int count;
     DeletedEntry* entries; // in the same block as the record
     Change* next;
@@ -37,6 +38,10 @@ void ReleaseChange(Change* change);
 // False when the entry it is for is gone: the change is dropped. An edit of
 // an entry gone is added as a new entry at its place, so nothing typed is lost.
 bool ApplyChange(Document& document, const Change& change);
+
+// What the user sees of `item` on screen, an open edit stored in the same
+// step (`edit`, or null) counting with its new text.
+EntrySeen SeenOnScreen(const ListItem* item, const Change* edit);
 
 // The changes not yet in the file, oldest first: the chain being saved, and
 // after failed saves every one since the last good save.

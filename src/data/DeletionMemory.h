@@ -11,6 +11,7 @@ struct DeletedEntry {
     int index; // its place in the list when it went, from 0
     int done;
     char text[ItemTextSize];
+    unsigned above, below; // what the user saw next to it (EntrySeen)
 };
 
 struct Deletion {

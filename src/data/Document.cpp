@@ -4,14 +4,41 @@
 
 #include "data/Text.h"
 
-int FindEntry(const Document& document, const char* text, int index) {
+unsigned TextKey(const char* text) {
+    unsigned hash = 2166136261u;
+    for (; *text; ++text)
+        hash = (hash ^ static_cast<unsigned char>(*text)) * 16777619u;
+    return hash > NoNeighbour ? hash : hash + 2;
+}
+
+namespace {
+
+unsigned KeyAt(const Document& document, int index) {
+    if (index < 0 || index >= document.count) return NoNeighbour;
+    return TextKey(document.entries[index].text);
+}
+
+} // namespace
+
+int FindEntry(const Document& document, const char* text, int index, const EntrySeen* seen) {
     int best = -1;
+    int bestRank = 0;
     int bestDistance = 0;
     for (int i = 0; i < document.count; ++i) {
         if (strcmp(document.entries[i].text, text) != 0) continue;
+        int rank = 0;
+        if (seen) {
+            rank = ((document.entries[i].done != 0) == (seen->done != 0)) * 4;
+            if (seen->above && KeyAt(document, i - 1) == seen->above) {
+                rank += 2;
+            } else if (seen->below && KeyAt(document, i + 1) == seen->below) {
+                rank += 1;
+            }
+        }
         const int distance = i > index ? i - index : index - i;
-        if (best < 0 || distance < bestDistance) {
+        if (best < 0 || rank > bestRank || (rank == bestRank && distance < bestDistance)) {
             best = i;
+            bestRank = rank;
             bestDistance = distance;
         }
     }

@@ -23,9 +23,23 @@ struct Document {
     int settings[SettingCount]; // booleans as 0 and 1
 };
 
-// The entry with `text` nearest to `index` (the earlier one of two as near),
-// or -1 when none has that text.
-int FindEntry(const Document& document, const char* text, int index);
+// What the user saw of an entry besides its text and place, so that among
+// entries of the same text the one acted on is found: its tick, and the keys
+// (TextKey) of the texts next to it, NoNeighbour past either end.
+struct EntrySeen {
+    int done;
+    unsigned above, below; // 0: not known
+};
+constexpr unsigned NoNeighbour = 1;
+// A hash of the text, never 0 or NoNeighbour.
+unsigned TextKey(const char* text);
+
+// The entry with `text` the user meant, or -1 when none has that text. Among
+// those with the text, prefer the tick the user saw, then the same neighbour
+// above (else below) as the user saw, then the nearest place to `index`,
+// then the earlier one. Without `seen`, only the place counts.
+int FindEntry(const Document& document, const char* text, int index,
+              const EntrySeen* seen = nullptr);
 // Inserts at `index` (at the end when the list is shorter); false when full.
 bool InsertEntry(Document& document, int index, const char* text, int done);
 void RemoveEntry(Document& document, int index);

@@ -117,7 +117,8 @@ Change* TakeOpenEdit() {
     ShowWindow(p->editControl, SW_HIDE);
     EndingEdit = false;
     Edit.open = false;
-    if (EditingLabel) ShowWindow(EditingLabel, SW_SHOW);
+    const HWND label = EditingLabel;
+    if (label) ShowWindow(label, SW_SHOW);
     EditingLabel = nullptr;
     char text[ItemTextSize] = {};
     GetEditorText(p->editControl, text);
@@ -127,6 +128,7 @@ Change* TakeOpenEdit() {
     if (!rename) return nullptr;
     rename->index = Edit.index;
     CopyText(rename->text, sizeof rename->text, Edit.original);
+    if (const ListItem* item = FindItem(label)) rename->seen = SeenOnScreen(item, nullptr);
     CopyText(rename->other, sizeof rename->other, text);
     return rename;
 }

@@ -19,6 +19,7 @@ static Change* EntryChange(ChangeKind kind, const ListItem* item, const Change* 
     change->index = IndexOfItem(item);
     const bool edited = edit && edit->index == change->index;
     CopyText(change->text, sizeof change->text, edited ? edit->other : item->text);
+    change->seen = SeenOnScreen(item, edit);
     return change;
 }
 
@@ -103,7 +104,13 @@ void RemoveTickedEntries() {
     for (const ListItem* item = ListHead; item; item = item->next, ++index) {
         if (!item->done) continue;
         RememberDeleted(deletion, index, *item);
-        remove->entries[remove->count++] = deletion.entries[deletion.count - 1];
+        DeletedEntry& entry = deletion.entries[deletion.count - 1];
+        // An edit stored in the same step renames the entry first.
+        if (edit && edit->index == index) CopyText(entry.text, sizeof entry.text, edit->other);
+        const EntrySeen seen = SeenOnScreen(item, edit);
+        entry.above = seen.above;
+        entry.below = seen.below;
+        remove->entries[remove->count++] = entry;
     }
     Perform(Then(edit, remove));
 }

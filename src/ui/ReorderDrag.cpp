@@ -113,6 +113,7 @@ Change* MoveRecord(ListItem* item, int slot, Change* edit) {
     move->value = landing;
     const bool edited = edit && edit->index == move->index;
     CopyText(move->text, sizeof move->text, edited ? edit->other : item->text);
+    move->seen = SeenOnScreen(item, edit);
     if (above) {
         const bool aboveEdited = edit && edit->index == IndexOfItem(above);
         CopyText(move->other, sizeof move->other, aboveEdited ? edit->other : above->text);
