@@ -305,6 +305,20 @@ TEST_F(SharingTest, RepeatedTextsFindTheEntryTheUserSaw) {
     }
 }
 
+// Insert's editor opens on the new entry only when it shows: not when a
+// merge put it past the 50th.
+TEST_F(SharingTest, InsertPastFiftyOpensNoEditor) {
+    Entries entries(49, {"e", 0});
+    ASSERT_TRUE(Start(SettingsText(entries)));
+    entries.insert(entries.end(), {{"o1", 0}, {"o2", 0}});
+    WriteOutside(Writer::replace, SettingsText(entries));
+    SendMessageA(ThePlugin->mainWindow, WM_KEYDOWN, VK_INSERT, 0);
+    ASSERT_TRUE(SavedWithin());
+    EXPECT_FALSE(Edit.open);
+    entries.emplace_back("New Item", 0);
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(entries));
+}
+
 // An open edit and Undo Delete outlive a reload that moved their entries.
 TEST_F(SharingTest, EditAndUndoSurviveAReload) {
     ASSERT_TRUE(Start(SettingsText({{"A", 0}, {"B", 0}, {"C", 0}})));

@@ -367,6 +367,13 @@ TEST_F(WindowTest, ReorderByDragging) {
     release(0, 70);
     EXPECT_EQ(SettingsFileReplacements() - saves, 1);
     EXPECT_EQ(ListedEntries(), (Entries{{"edited", 1}, {"c", 0}, {"d", 0}, {"a", 0}}));
+    // ... and when the shell ends zelk before the drop.
+    BeginEdit(Entry(1)->label);
+    SetWindowTextA(P().editControl, "c2");
+    press(0);
+    moveTo(0, 70);
+    Stop();
+    EXPECT_EQ(File(), SettingsText({{"edited", 1}, {"c2", 0}, {"d", 0}, {"a", 0}}));
 }
 
 // "Width N" takes exactly one whole number from 30 to 4000; the window, its

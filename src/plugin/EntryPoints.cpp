@@ -8,6 +8,7 @@
 #include "ui/ChangePath.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/PluginWindows.h"
+#include "ui/ReorderDrag.h"
 #include "ui/SaveWarning.h"
 
 namespace {
@@ -63,8 +64,8 @@ int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
 // is released, so nothing it lets happen can meet a half-ended plug-in.
 void __cdecl endPlugin() {
     if (!ThePlugin) return;
-    // An open edit is stored with the last save.
-    Change* edit = TakeOpenEdit();
+    // An open edit, or one a drag under way stored, is saved with the last save.
+    Change* edit = Then(EndReorderForUnload(), TakeOpenEdit());
     const bool saved = edit ? (Perform(edit), !ThePlugin->inFailureRun) : ThePlugin->Save();
     char warning[2048];
     warning[0] = '\0';

@@ -99,12 +99,12 @@ void EditEntry(ListItem* item) {
     if (item && item->label) BeginEdit(item->label);
 }
 
-// "New Item" is appended and its editor opens; a full list only beeps.
+// "New Item" is appended and its editor opens; a full list only beeps, and
+// so does an entry a merge put past the 50th, without an editor.
 void InsertEntry() {
-    const int before = ItemCount;
-    AddItem();
+    if (!AddItem()) return;
     ListItem* added = ListTail;
-    if (ItemCount <= before || !added || !added->label) return;
+    if (!added || !added->label) return;
     SetFocusedEntry(added);
     EditEntry(added);
 }

@@ -25,20 +25,25 @@ static Change* EntryChange(ChangeKind kind, const ListItem* item, const Change* 
 
 // The list holds 50 entries: a 51st is refused with a warning sound. A
 // window that grows past the bottom of its monitor's work area moves up;
-// once as tall as the work area, the rows scroll to show the new one.
-void AddItem() {
+// once as tall as the work area, the rows scroll to show the new one. An
+// entry that a merge with another program's write puts past the 50th is
+// kept in the file, unseen: a warning sound says so.
+bool AddItem() {
     PluginInstance* p = ThePlugin;
-    if (!p) return;
+    if (!p) return false;
     Change* edit = TakeOpenEdit();
-    if (ItemCount >= MaxItems) {
-        MessageBeep(MB_ICONWARNING);
-        Perform(edit);
-        return;
+    bool shows = false;
+    if (ItemCount < MaxItems) {
+        Change* add = NewChange(ChangeKind::add);
+        if (add) CopyText(add->text, sizeof add->text, "New Item");
+        // The new entry is the file's last: it shows when nothing is past the 50th.
+        shows = Perform(Then(edit, add)) && add && !OverflowCount;
+        edit = nullptr;
     }
-    Change* add = NewChange(ChangeKind::add);
-    if (add) CopyText(add->text, sizeof add->text, "New Item");
-    Perform(Then(edit, add));
-    ScrollEntryIntoView(CountRows()); // the new row and Add Item below it
+    if (!shows) MessageBeep(MB_ICONWARNING);
+    Perform(edit);
+    if (shows) ScrollEntryIntoView(CountRows()); // the new row and Add Item below it
+    return shows;
 }
 
 // The entry, its tick and its place are remembered for Undo Delete. Called

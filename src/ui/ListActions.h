@@ -7,7 +7,8 @@
 
 struct ListItem;
 
-void AddItem();
+// True when the new entry shows as the list's last row.
+bool AddItem();
 void DeleteItem(HWND window);
 void RemoveTickedEntries();
 void UndoDelete();

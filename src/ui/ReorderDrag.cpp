@@ -188,6 +188,13 @@ bool Reordering() {
     return CurrentStage == Stage::dragging;
 }
 
+Change* EndReorderForUnload() {
+    Change* edit = StoredEdit;
+    StoredEdit = nullptr;
+    EndReorder(false);
+    return edit;
+}
+
 void EndReorderOn(HWND label) {
     if (CurrentStage != Stage::idle && label && label == PressedLabel) EndReorder(false);
 }

@@ -8,6 +8,8 @@
 
 #include "ui/Paint.h"
 
+struct Change;
+
 // The label's mouse messages while no Control-drag is under way. Each gives
 // true when it took the message, so the label's usual handling is skipped.
 bool ReorderOnButtonDown(HWND label, LPARAM position);
@@ -19,6 +21,9 @@ void ReorderOnCaptureLost(HWND label);
 // Escape: true when it ended a drag or a press.
 bool CancelReorder();
 bool Reordering();
+// The shell ends zelk: a press or a drag ends, and the edit stored when the
+// drag began (or null) is handed over, to be saved with the last save.
+Change* EndReorderForUnload();
 // A label about to be destroyed ends a press or a drag that started on it,
 // without saving: the action destroying it saves.
 void EndReorderOn(HWND label);
