@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <functional>
+#include <thread>
 
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
+#include "plugin/EntryPoints.h"
 #include "data/Changes.h"
 #include "data/ItemList.h"
 #include "ui/InPlaceEdit.h"
@@ -63,6 +65,44 @@ bool SavedWithin(int milliseconds = 3000) {
         if (!FirstPending()) return true;
     }
     return false;
+}
+
+// Runs a Linux command on the paths (Wine's own names of them): links are
+// made and removed there, since Wine's DeleteFile removes a link's target.
+// False where this is not Wine.
+bool RunUnix(std::string command, const std::vector<std::string>& paths) {
+    typedef char*(CDECL * UnixNameFn)(LPCWSTR);
+    auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    command = "start.exe /wait /unix " + command;
+    for (const std::string& path : paths) {
+        char* name = unixName(std::wstring(path.begin(), path.end()).c_str());
+        if (!name) return false;
+        command += std::string(" \"") + name + "\"";
+        HeapFree(GetProcessHeap(), 0, name);
+    }
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return true;
+}
+
+// A folder whose path is `length` characters long, made under the program's.
+std::string FolderOfLength(size_t length) {
+    std::string folder = ProgramDirectory() + "long";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    while (folder.size() + 1 < length) {
+        folder += "\\" + std::string(std::min<size_t>(100, length - folder.size() - 2), 'd');
+        CreateDirectoryA(folder.c_str(), nullptr);
+    }
+    return folder + "\\";
 }
 
 class SharingTest : public testing::Test {
@@ -184,6 +224,7 @@ TEST_F(SharingTest, EachSaveMergesTheFileAsItIs) {
         ASSERT_TRUE(Start(start));
         WriteOutside(Writer::replace, c.outside);
         c.action(); // before zelk could notice
+        ASSERT_TRUE(SavedWithin());
         EXPECT_EQ(ReadFileText(SettingsPath()), c.saved);
         Entries shown = ListedEntries();
         // The start's file is kept once a save changes the file.
@@ -312,11 +353,117 @@ TEST_F(SharingTest, InsertPastFiftyOpensNoEditor) {
     ASSERT_TRUE(Start(SettingsText(entries)));
     entries.insert(entries.end(), {{"o1", 0}, {"o2", 0}});
     WriteOutside(Writer::replace, SettingsText(entries));
+    Sleep(QuietTime + 50); // a write that has landed, not yet reloaded
     SendMessageA(ThePlugin->mainWindow, WM_KEYDOWN, VK_INSERT, 0);
     ASSERT_TRUE(SavedWithin());
     EXPECT_FALSE(Edit.open);
     entries.emplace_back("New Item", 0);
     EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(entries));
+}
+
+// Another program empties the file and writes it later. Meanwhile the
+// window neither shows nor merges the file, no save replaces it and nothing
+// is told; once the write has landed, the tick made meanwhile is merged
+// with it. A hold that refuses the replacement (a reader without delete
+// sharing) is waited out the same way; the shell ending zelk waits a second.
+TEST_F(SharingTest, AWriterThatEmptiesTheFileAndWritesLater) {
+    const Entries start = {{"A", 0}, {"B", 0}}, ticked = {{"A", 1}, {"B", 0}};
+    const Entries written = {{"X", 0}, {"A", 0}, {"B", 0}}, merged = {{"X", 0}, {"A", 1}, {"B", 0}};
+    struct Case {
+        const char* name;
+        DWORD access, share; // the other program's hold while it writes
+        bool holds, unload;
+    } cases[] = {
+        {"a Windows program", GENERIC_WRITE, FILE_SHARE_READ, true, false},
+        {"one sharing deletion", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, true, false},
+        {"a hold Wine cannot see (a Linux shell's redirect)", GENERIC_WRITE, 0, false, false},
+        {"a reader refusing the replacement", GENERIC_READ, FILE_SHARE_READ, true, false},
+        {"the shell ends zelk meanwhile", GENERIC_WRITE, FILE_SHARE_READ, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Start(SettingsText(start)));
+        const bool writes = c.access == GENERIC_WRITE;
+        const std::string path = SettingsPath(), text = SettingsText(written);
+        HANDLE file = CreateFileA(path.c_str(), c.access, c.share, nullptr,
+                                  writes ? TRUNCATE_EXISTING : OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        if (!c.holds) CloseHandle(file);
+        std::thread other([&] {
+            Sleep(c.unload ? 500 : 800);
+            if (!c.holds)
+                file =
+                    CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            DWORD n = 0;
+            if (writes) WriteFile(file, text.data(), DWORD(text.size()), &n, nullptr);
+            CloseHandle(file);
+        });
+        const Entries after = writes ? merged : ticked;
+        MessageBoxSeen seen = WatchMessageBoxes([&] {
+            SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+            if (c.unload) return Stop();
+            for (DWORD t = GetTickCount(); GetTickCount() - t < 1500;) {
+                PumpMessages(20);
+                const Entries shown = ListedEntries();
+                ASSERT_TRUE(shown == ticked || shown == after) << shown.size();
+            }
+            EXPECT_TRUE(SavedWithin());
+            EXPECT_EQ(ListedEntries(), after);
+        });
+        other.join();
+        EXPECT_EQ(seen.count, 0);
+        EXPECT_EQ(ReadFileText(path), SettingsText(after));
+        Stop();
+    }
+}
+
+// A settings file that is a symbolic link stays one: each save replaces the
+// link's target, and the backup, the temporary files (past MAX_PATH here)
+// and the folder watch are the target's.
+TEST_F(SharingTest, ALinkedFileStaysALink) {
+    RemoveSettingsFiles();
+    const std::string folder = FolderOfLength(243), target = folder + "real.rc";
+    const std::string stray = target + ".0badc0de.tmp";
+    WriteFileText(target, SettingsText({{"A", 0}}));
+    WriteFileText(stray, "a copy killed mid-save");
+    DeleteFileA((target + ".bak").c_str());
+    DeleteFileA((SettingsPath() + ".bak").c_str());
+    if (!RunUnix("/bin/ln -s", {target, SettingsPath()})) GTEST_SKIP() << "Wine only";
+    ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
+    SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(ReadFileText(target), SettingsText({{"A", 1}}));
+    EXPECT_EQ(ReadFileText(target + ".bak"), SettingsText({{"A", 0}}));
+    EXPECT_FALSE(FileExistsAt(SettingsPath() + ".bak"));
+    EXPECT_FALSE(FileExistsAt(stray));
+    WriteFileText(target, SettingsText({{"A", 1}, {"B", 0}}));
+    EXPECT_TRUE(ShowsWithin({{"A", 1}, {"B", 0}})) << "the target's folder is watched";
+    SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
+    Stop();
+    WriteFileText(target, SettingsText({{"C", 0}}));
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"C", 0}})) << "still a link";
+    EXPECT_TRUE(TemporaryFiles(target).empty());
+    RunUnix("/bin/rm", {SettingsPath()});
+}
+
+// A settings path of 247 to 255 characters: the save's and the backup's
+// temporary files run past MAX_PATH and still have names of their own.
+TEST_F(SharingTest, LongPathsSave) {
+    for (size_t length : {247, 251, 255}) {
+        ASSERT_TRUE(Start(SettingsText({{"A", 0}})));
+        const std::string path = FolderOfLength(length - 7) + "zelk.rc";
+        ASSERT_EQ(path.size(), length);
+        CopyFileA(SettingsPath().c_str(), path.c_str(), FALSE);
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, ThePlugin->settingsPath, PathSize);
+        MessageBoxSeen seen =
+            WatchMessageBoxes([] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); });
+        EXPECT_EQ(seen.count, 0) << length;
+        EXPECT_EQ(ReadFileText(path), SettingsText({{"A", 1}})) << length;
+        EXPECT_EQ(ReadFileText(path + ".bak"), SettingsText({{"A", 0}})) << length;
+        EXPECT_TRUE(TemporaryFiles(path).empty());
+        Stop();
+        DeleteFileA(path.c_str());
+        DeleteFileA((path + ".bak").c_str());
+    }
 }
 
 // An open edit and Undo Delete outlive a reload that moved their entries.
@@ -369,11 +516,12 @@ TEST_F(SharingTest, TwoCopiesOnOneFile) {
         buttons[i] = FindWindowExA(main, nullptr, "zelk", nullptr);
         ASSERT_NE(buttons[i], nullptr);
     }
+    // A save right after the other copy's waits for the quiet time.
     for (int i : {0, 1, 0})
         SendMessageA(buttons[i], WM_LBUTTONUP, 0, 0);
+    PumpMessages(600);
     EXPECT_EQ(ReadFileText(shared),
               SettingsText({{"New Item", 0}, {"New Item", 0}, {"New Item", 0}}));
-    PumpMessages(600);
     for (HMODULE copy : copies) {
         auto end =
             reinterpret_cast<EndFn>(reinterpret_cast<void*>(GetProcAddress(copy, "endPlugin")));

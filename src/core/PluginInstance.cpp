@@ -23,6 +23,7 @@ PluginInstance::PluginInstance(HINSTANCE moduleHandle) : module(moduleHandle) {
     hostWindow = Host.GetCorvaneWnd();
     transparencySupported = SystemSupportsTransparency();
     LocateSettings();
+    FindTarget();
     ReadStyle();
     ReadSettings();
     ReadStyle();

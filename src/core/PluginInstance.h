@@ -9,6 +9,15 @@ struct Change;
 struct Document;
 
 constexpr int PathSize = 260;
+// Paths a save makes from the settings file's (its link's target, the
+// temporary files, the backup) may run past MAX_PATH, in their long form.
+constexpr int LongPathSize = 1024;
+// Another program's write to the settings file: it is waited for until the
+// file has been quiet this long (ms), for 2 s at most, and for 1 s at most
+// when the shell ends zelk.
+constexpr DWORD QuietTime = 200;
+constexpr DWORD WriterPatience = 2000;
+constexpr DWORD UnloadPatience = 1000;
 constexpr int FontFaceSize = 256;
 constexpr int CommandSize = 4096;
 constexpr int MinWindowWidth = 30;
@@ -51,7 +60,24 @@ class PluginInstance {
     // (mergedOnSave, MergedDocument()), else the list is written as it
     // stands. Keeps the count of failures so that a run of them is told
     // once. False when not saved.
+    // While another program writes the file, or the replacement is refused
+    // (a sharing violation), the save waits (saveWaits): the change is kept
+    // and a timer saves again, for 2 s at most before a failure is told.
     bool Save(Change* change = nullptr);
+    // Another program is writing the file: it holds it open for writing, it
+    // changed less than QuietTime ago, or it is empty (zelk never writes an
+    // empty file); each only while it differs from what zelk last read or
+    // wrote.
+    bool OtherWriteUnderWay() const;
+    // True while the file is to be neither shown nor merged: another
+    // program writes it, and zelk has waited less than WriterPatience.
+    bool HoldOffForWriter();
+    // At unload: waits UnloadPatience at most for another program's write,
+    // and from then on no save waits.
+    void AwaitOtherWrite();
+    // Finds the file saves replace (target) again; true when it moved, and
+    // then the save lock and the folder watch follow it.
+    bool FindTarget();
     // Reads the file another program changed, applying the changes not yet
     // in it; see MergedDocument(). False when it cannot be read.
     bool MergeWithFile(bool& missing, bool* unchanged = nullptr);
@@ -92,6 +118,9 @@ class PluginInstance {
     int fontHeight = 12;
     // Wide, so that zelk works from a folder named outside the code page.
     wchar_t settingsPath[PathSize] = {};
+    // The file a save replaces: the settings file, or the target of the
+    // symbolic link it is, so that the link stays a link.
+    wchar_t target[LongPathSize] = {};
     char stylePath[PathSize] = {};
     HostMenu menu = nullptr; // the configuration menu while one is held
     // The display: the DPI the window is laid out for, high contrast as last
@@ -122,8 +151,12 @@ class PluginInstance {
     char* startBytes = nullptr;
     size_t startLength = 0;
     bool backupMade = false;
-    bool straysRemoved = false; // temporary files of copies killed mid-save
-    HANDLE saveMutex = nullptr; // one per settings file, across copies of zelk
+    bool straysRemoved = false;  // temporary files of copies killed mid-save
+    bool saveWaits = false;      // the last save waits for another program
+    bool replaceRefused = false; // the last write failed on another program's hold
+    bool lastSave = false;       // the shell ends zelk: no save waits any more
+    DWORD waitingSince = 0;      // when zelk began to wait for another program
+    HANDLE saveMutex = nullptr;  // one per settings file, across copies of zelk
     // A run of failed saves: from the first failure after a good save (or
     // after the start) to the next good save.
     bool inFailureRun = false;
@@ -138,7 +171,7 @@ class PluginInstance {
     void CreateDefaultFile();
     bool TakeFileBytes(const char* bytes, size_t length, Document& d);
     bool WriteDocument(const Document& d, bool checkFirst);
-    bool TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* path) const;
+    bool Patient();
     void MakeBackup();
     void RemoveStrayTemporaryFiles();
     void StartFailureRun(DWORD error);

@@ -25,9 +25,9 @@ DWORD WINAPI Watch(LPVOID) {
 
 bool StartWatching(const wchar_t* path, HWND window, UINT message) {
     StopWatching();
-    wchar_t folder[PathSize];
+    wchar_t folder[LongPathSize];
     const wchar_t* slash = wcsrchr(path, L'\\');
-    if (!slash || static_cast<size_t>(slash - path) + 1 >= PathSize) return false;
+    if (!slash || static_cast<size_t>(slash - path) + 1 >= LongPathSize) return false;
     const size_t length = static_cast<size_t>(slash - path) + 1; // keeps "C:\"
     memcpy(folder, path, length * sizeof(wchar_t));
     folder[length] = L'\0';

@@ -6,7 +6,8 @@
 
 #include <windows.h>
 
-// Starts watching the folder of `path`; false when the system cannot.
+// Starts watching the folder of `path` (in its long form when that long);
+// false when the system cannot.
 bool StartWatching(const wchar_t* path, HWND window, UINT message);
 // Stops the thread and waits for it, so no code of the DLL runs after.
 void StopWatching();

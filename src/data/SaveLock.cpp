@@ -14,9 +14,9 @@ constexpr DWORD LockPatience = 2000;
 // Paths differ in case only on the same file: the name hashes the path
 // upper-cased, as bytes.
 HANDLE MutexFor(const wchar_t* path) {
-    wchar_t upper[PathSize];
-    wcsncpy(upper, path, PathSize - 1);
-    upper[PathSize - 1] = L'\0';
+    wchar_t upper[LongPathSize];
+    wcsncpy(upper, path, LongPathSize - 1);
+    upper[LongPathSize - 1] = L'\0';
     CharUpperBuffW(upper, static_cast<DWORD>(wcslen(upper)));
     unsigned long long hash = HashStart;
     for (const wchar_t* c = upper; *c; ++c) {
@@ -35,7 +35,9 @@ HANDLE MutexFor(const wchar_t* path) {
 } // namespace
 
 SaveLock::SaveLock(PluginInstance& p) {
-    if (!p.saveMutex) p.saveMutex = MutexFor(p.settingsPath);
+    // Named after the file replaced: copies reaching it through a link, or
+    // by another name, share the lock.
+    if (!p.saveMutex) p.saveMutex = MutexFor(p.target);
     if (!p.saveMutex) return;
     DWORD waited = WaitForSingleObject(p.saveMutex, LockPatience);
     // An abandoned lock (a copy that died inside a save) is ours now.

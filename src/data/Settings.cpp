@@ -244,6 +244,7 @@ void PluginInstance::ReadSettings() {
 }
 
 bool PluginInstance::WriteSettings() {
+    FindTarget();
     Snapshot(Merged);
     return WriteDocument(Merged, false);
 }
@@ -274,7 +275,8 @@ bool PluginInstance::MergeWithFile(bool& missing, bool* unchanged) {
     char* bytes = nullptr;
     size_t length = 0;
     DWORD error = 0;
-    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, PatienceBeforeSave);
+    // No wait on the shell's thread: a file held now is met again on a timer.
+    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, 0);
     if (read == FileRead::missing) {
         missing = true;
         return true;
@@ -294,6 +296,7 @@ bool PluginInstance::MergeWithFile(bool& missing, bool* unchanged) {
     free(bytes);
     if (read != FileRead::ok) {
         readError = saveError = error;
+        replaceRefused = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
         return false;
     }
     changesDroppedOnSave = false;
@@ -306,6 +309,10 @@ bool PluginInstance::Save(Change* change) {
     KeepPending(change);
     mergedOnSave = false;
     changesDroppedOnSave = false;
+    replaceRefused = false;
+    saveWaits = HoldOffForWriter();
+    if (saveWaits) return false;
+    FindTarget();
     SaveLock lock(*this);
     if (!straysRemoved) RemoveStrayTemporaryFiles();
     bool saved = false;
@@ -340,10 +347,14 @@ bool PluginInstance::Save(Change* change) {
         inFailureRun = false;
         failureBoxShown = false;
         warnings &= ~(WarnSaveFailed | WarnUnreadable);
+    } else if (replaceRefused && !lastSave && Patient()) {
+        saveWaits = true;
+        return false;
     } else if (!inFailureRun) {
         StartFailureRun(saveError);
         Warn(WarnSaveFailed);
     }
+    waitingSince = 0;
     return saved;
 }
 

@@ -37,11 +37,9 @@ enum class FileRead { ok, missing, unreadable };
 // (NormaliseFileBytes); else its bytes as they are on disk.
 FileRead ReadWholeFile(const wchar_t* path, char*& bytes, size_t& length, DWORD& error,
                        DWORD patience, bool asText = true);
-// How long a read waits out another program's hold on the file: a second at
-// start; a quarter of one before a save, since a file that stays held would
-// otherwise stall every click for the whole second.
+// How long a read at start waits out another program's hold on the file.
+// Later reads wait on a timer instead (PluginInstance::Save).
 constexpr DWORD PatienceAtStart = 1000;
-constexpr DWORD PatienceBeforeSave = 250;
 // Finds zelk's keys in the file's bytes, which must outlive the result.
 void Parse(const char* b, size_t n, ParsedFile& f);
 // The file's entries and settings, each setting its default where the file

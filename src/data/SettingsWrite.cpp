@@ -1,10 +1,16 @@
 // Writing the settings file: whole, under a temporary name of this copy's
-// own, every write checked and flushed, then moved over the file in one step;
-// and the backup of the file as it was read at start.
+// own, every write checked and flushed, then moved over the file in one step
+// (over a link's target, so the link stays); and the backup of the file as it
+// was read at start.
 #include <string.h>
+
+#include <stdlib.h>
+#include <wchar.h>
 
 #include "core/PluginInstance.h"
 #include "data/Document.h"
+#include "data/FilePaths.h"
+#include "data/FileWatch.h"
 #include "data/SettingsText.h"
 #include "data/Text.h"
 
@@ -36,68 +42,93 @@ bool WriteAll(HANDLE file, const char* text, size_t length, DWORD& error) {
 
 } // namespace
 
-// The temporary file is this copy's own (two copies of zelk may share a
-// settings file), beside the settings file so that the final rename stays on
-// one volume.
-bool PluginInstance::TemporaryPathFor(wchar_t (&out)[PathSize], const wchar_t* path) const {
-    const unsigned id = static_cast<unsigned>(GetCurrentProcessId() * 31u +
-                                              (reinterpret_cast<UINT_PTR>(module) >> 16));
-    char ascii[32];
-    FormatText(ascii, sizeof ascii, ".%08x.tmp", id);
-    wchar_t suffix[32];
-    Utf8ToWide(suffix, sizeof suffix / sizeof suffix[0], ascii);
-    const size_t length = wcslen(path), extra = wcslen(suffix);
-    if (length + extra < PathSize) {
-        memcpy(out, path, length * sizeof(wchar_t));
-        memcpy(out + length, suffix, (extra + 1) * sizeof(wchar_t));
-        return true;
-    }
-    // No room for the suffix: a shorter name in the same folder still fits.
-    memcpy(out, path, (length + 1) * sizeof(wchar_t));
-    wchar_t* slash = wcsrchr(out, L'\\');
-    wchar_t* name = slash ? slash + 1 : out;
-    if (static_cast<size_t>(name - out) + 6 > PathSize) return false;
-    memcpy(name, L"~zelk", 6 * sizeof(wchar_t));
-    return true;
-}
-
 namespace {
 
-// A file written whole under a temporary name, every write checked and
-// flushed; the caller moves it into place. False with the reason.
+// A temporary file's lock: one byte far past its end, held by the copy that
+// made it until the file is in place or gone. Byte locks are seen by every
+// copy of zelk, under Wine across prefixes too, where sharing modes are not.
+constexpr DWORD OwnerByte = 0x7fffffff;
+
+// A file written whole under a temporary name beside the one it will
+// replace (so that the final rename stays on one volume), every write
+// checked and flushed. The name is new (no other file has it, whatever copy
+// or purpose made that one), and the file stays open and locked until it has
+// replaced its file or is removed, so that no copy's clean-up takes it.
 struct TemporaryFile {
     HANDLE file = INVALID_HANDLE_VALUE;
     DWORD error = 0;
     bool ok = true;
     unsigned long long hash = HashStart;
+    wchar_t path[LongPathSize];
 
-    bool Open(const wchar_t* path) {
-        file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) error = GetLastError();
+    bool Open(const wchar_t* beside, unsigned id) {
+        for (int tries = 0; tries < 16 && file == INVALID_HANDLE_VALUE; ++tries, ++id) {
+            char ascii[16];
+            wchar_t suffix[16];
+            FormatText(ascii, sizeof ascii, ".%08x.tmp", id);
+            Utf8ToWide(suffix, sizeof suffix / sizeof suffix[0], ascii);
+            error = ERROR_FILENAME_EXCED_RANGE;
+            if (!LongFormPath(path, beside, suffix)) break;
+            file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            error = GetLastError();
+            // A clean-up that took the file before it was locked removes it.
+            if (file != INVALID_HANDLE_VALUE && !LockFile(file, OwnerByte, 0, 1, 0)) {
+                CloseHandle(file);
+                file = INVALID_HANDLE_VALUE;
+            }
+        }
         return ok = file != INVALID_HANDLE_VALUE;
     }
     void Put(const char* text, size_t length) {
         ok = ok && WriteAll(file, text, length, error);
         hash = HashBytes(text, length, hash);
     }
-    bool Close() {
+    bool Flush() {
         if (ok && !FlushFileBuffers(file)) {
             ok = false;
             error = GetLastError();
         }
-        CloseHandle(file);
         return ok;
+    }
+    // Moves the file, still held, over `to`.
+    bool Replace(const wchar_t* to) {
+        if (ok && !MoveFileExW(path, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            ok = false;
+            error = GetLastError();
+        }
+        return ok;
+    }
+    // A file not moved into place goes.
+    ~TemporaryFile() {
+        if (file == INVALID_HANDLE_VALUE) return;
+        if (!ok) DeleteFileW(path);
+        CloseHandle(file);
     }
 };
 
-bool Replace(const wchar_t* from, const wchar_t* to, DWORD& error) {
-    if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    error = GetLastError();
-    return false;
+// The first name tried starts from the process and the module, so that
+// copies seldom meet on one.
+unsigned FirstTemporaryId(HINSTANCE module) {
+    return static_cast<unsigned>(GetCurrentProcessId() * 31u +
+                                 (reinterpret_cast<UINT_PTR>(module) >> 16));
 }
 
 } // namespace
+
+// Under Wine a link shows no reparse point: a final path other than the
+// path opened is taken as a link.
+bool PluginInstance::FindTarget() {
+    wchar_t final[LongPathSize], found[LongPathSize];
+    const bool link = FinalPathOf(final, settingsPath) && lstrcmpiW(final, settingsPath);
+    if (!settingsPath[0] || !LongFormPath(found, link ? final : settingsPath, L"")) found[0] = 0;
+    if (!wcscmp(found, target)) return false;
+    memcpy(target, found, sizeof target);
+    if (saveMutex) CloseHandle(saveMutex);
+    saveMutex = nullptr;
+    if (mainWindow) StartWatching(target, mainWindow, SettingsFolderChangedMessage);
+    return true;
+}
 
 // Writes the whole file so that it is never seen half-written: everything
 // goes to a temporary file that replaces the settings file in one step. zelk's
@@ -113,21 +144,20 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
         saveError = readError;
         return false;
     }
-    wchar_t temporary[PathSize];
-    if (!settingsPath[0] || !TemporaryPathFor(temporary, settingsPath)) {
+    if (!target[0]) {
         saveError = ERROR_FILENAME_EXCED_RANGE;
         return false;
     }
     // A file the user marked read-only is left alone. Windows refuses to
     // replace it anyway; saying so here keeps that true where the file
     // system would let the replacement through.
-    DWORD attributes = GetFileAttributesW(settingsPath);
+    DWORD attributes = GetFileAttributesW(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
         saveError = ERROR_ACCESS_DENIED;
         return false;
     }
     TemporaryFile out;
-    if (!out.Open(temporary)) {
+    if (!out.Open(target, FirstTemporaryId(module))) {
         saveError = out.error;
         return false;
     }
@@ -160,22 +190,20 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
         ++n;
     }
     if (keptLength) out.Put(keptLines, keptLength);
-    bool ok = out.Close();
-    DWORD error = out.error;
     // Another program's write since the last read is merged, not replaced:
     // the file is looked at once more right before the replacement.
-    if (ok && checkFirst && FileChangedSinceSeen()) {
-        ok = false;
-        error = ERROR_RETRY;
+    if (out.Flush() && checkFirst && FileChangedSinceSeen()) {
+        out.ok = false;
+        out.error = ERROR_RETRY;
     }
     // The start's file is kept before the first save that changes the file:
     // one that writes the same bytes back (an unload with nothing changed)
     // replaces nothing worth keeping.
-    if (ok && !(fileHashKnown && out.hash == fileHash)) MakeBackup();
-    if (ok) ok = Replace(temporary, settingsPath, error);
-    if (!ok) {
-        DeleteFileW(temporary);
-        saveError = error ? error : ERROR_WRITE_FAULT;
+    if (out.ok && !(fileHashKnown && out.hash == fileHash)) MakeBackup();
+    if (!out.Replace(target)) {
+        saveError = out.error ? out.error : ERROR_WRITE_FAULT;
+        // Another program holds the file: tried again for a while.
+        replaceRefused = saveError == ERROR_SHARING_VIOLATION || saveError == ERROR_ACCESS_DENIED;
         return false;
     }
     fileHash = out.hash;
@@ -183,29 +211,32 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
     return true;
 }
 
-// A copy of zelk killed in the middle of a save leaves its temporary file,
-// under a name no later copy uses. Once a session, with the save lock held
-// (so no other copy is writing one now), every such file beside the settings
-// file goes.
+// A copy of zelk killed in the middle of a save leaves its temporary file
+// (or its backup's). Once a session every such file beside the target goes
+// that no live copy holds: a copy holds the lock of its own to the end, and
+// a file whose lock this copy gets has none.
 void PluginInstance::RemoveStrayTemporaryFiles() {
     straysRemoved = true;
-    wchar_t pattern[PathSize];
-    const size_t length = wcslen(settingsPath);
-    if (length + 6 >= PathSize) return;
-    memcpy(pattern, settingsPath, length * sizeof(wchar_t));
-    memcpy(pattern + length, L".*.tmp", 7 * sizeof(wchar_t));
-    const wchar_t* slash = wcsrchr(settingsPath, L'\\');
-    const size_t folder = slash ? static_cast<size_t>(slash - settingsPath) + 1 : 0;
+    wchar_t pattern[LongPathSize], path[LongPathSize];
+    if (!LongFormPath(pattern, target, L".*.tmp")) return;
+    wchar_t* name = wcsrchr(pattern, L'\\');
+    if (!name) return;
+    ++name;
+    const size_t folder = static_cast<size_t>(name - pattern);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;
+    memcpy(path, pattern, folder * sizeof(wchar_t));
     do {
-        wchar_t path[PathSize];
-        const size_t name = wcslen(found.cFileName);
-        if (folder + name >= PathSize) continue;
-        memcpy(path, settingsPath, folder * sizeof(wchar_t));
-        memcpy(path + folder, found.cFileName, (name + 1) * sizeof(wchar_t));
-        DeleteFileW(path);
+        const size_t length = wcslen(found.cFileName);
+        if (folder + length >= LongPathSize) continue;
+        memcpy(path + folder, found.cFileName, (length + 1) * sizeof(wchar_t));
+        HANDLE file = CreateFileW(path, GENERIC_READ | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        if (LockFile(file, OwnerByte, 0, 1, 0)) DeleteFileW(path);
+        CloseHandle(file);
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }
@@ -214,21 +245,14 @@ void PluginInstance::RemoveStrayTemporaryFiles() {
 // plus ".bak", once a session, before the first save replaces it.
 void PluginInstance::MakeBackup() {
     if (!startBytes || backupMade) return;
-    wchar_t backup[PathSize], temporary[PathSize];
-    const size_t length = wcslen(settingsPath);
-    if (length + 4 >= PathSize) return;
-    memcpy(backup, settingsPath, length * sizeof(wchar_t));
-    memcpy(backup + length, L".bak", 5 * sizeof(wchar_t));
-    if (!TemporaryPathFor(temporary, backup)) return;
+    wchar_t backup[LongPathSize];
+    if (!LongFormPath(backup, target, L".bak")) return;
     TemporaryFile out;
-    if (!out.Open(temporary)) return;
+    if (!out.Open(backup, FirstTemporaryId(module))) return;
     out.Put(startBytes, startLength);
-    DWORD error = 0;
-    if (out.Close() && Replace(temporary, backup, error)) {
+    if (out.Flush() && out.Replace(backup)) {
         backupMade = true;
         free(startBytes);
         startBytes = nullptr;
-    } else {
-        DeleteFileW(temporary);
     }
 }

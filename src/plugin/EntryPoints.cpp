@@ -66,6 +66,7 @@ void __cdecl endPlugin() {
     if (!ThePlugin) return;
     // An open edit, or one a drag under way stored, is saved with the last save.
     Change* edit = Then(EndReorderForUnload(), TakeOpenEdit());
+    ThePlugin->AwaitOtherWrite();
     const bool saved = edit ? (Perform(edit), !ThePlugin->inFailureRun) : ThePlugin->Save();
     char warning[2048];
     warning[0] = '\0';

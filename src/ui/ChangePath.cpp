@@ -11,10 +11,6 @@
 
 namespace {
 
-// Editors empty a file before they write it: a file is read only once no
-// change was seen for this long, so no merge ever meets half of one.
-constexpr UINT QuietTime = 200;
-
 int Holds = 0;
 
 // One at a time: the plug-in runs on the shell's one window thread.
@@ -34,8 +30,11 @@ void Tell(const RowChanges& changes) {
     }
 }
 
+// A save that waits for another program's write is tried again on a timer:
+// nothing waits on the shell's thread.
 void SaveChain(PluginInstance& p, Change* changes) {
     p.Save(changes);
+    if (p.saveWaits) SetTimer(p.mainWindow, ReloadTimer, QuietTime / 2, nullptr);
     if (p.changesDroppedOnSave) MessageBeep(MB_ICONWARNING);
     if (p.mergedOnSave) BringInLine(MergedDocument());
 }
@@ -112,6 +111,8 @@ void HoldReloads(bool hold) {
     if (Holds < 0) Holds = 0;
 }
 
+// Editors empty a file before they write it: a file is read only once no
+// change was seen for the quiet time, so no merge ever meets half of one.
 // Each notice starts the quiet time again.
 void OnSettingsFolderChanged(HWND mainWindow) {
     SetTimer(mainWindow, ReloadTimer, QuietTime, nullptr);
@@ -119,13 +120,21 @@ void OnSettingsFolderChanged(HWND mainWindow) {
 
 // A reload shows the file as it now is, applying the changes not yet in it,
 // and writes nothing. It waits while a drag, a move, a box or a menu is
-// under way. A file gone stays gone until the next change; one that cannot
-// be read now is read at the next notice.
+// under way, and while another program writes the file (2 s at most). A
+// file gone stays gone until the next change; one that cannot be read now
+// is read at the next notice. Changes that waited for another program's
+// write are saved at once, merged with it.
 void OnReloadTimer(HWND mainWindow) {
     PluginInstance* p = ThePlugin;
     if (!p) return;
-    if (Holds > 0 || InModalLoop()) return; // the timer comes again
+    // The timer comes again.
+    if (Holds > 0 || InModalLoop() || p->HoldOffForWriter()) return;
     KillTimer(mainWindow, ReloadTimer);
+    if (FirstPending()) {
+        SaveChain(*p, nullptr);
+        return;
+    }
+    p->waitingSince = 0;
     bool missing = false, unchanged = false;
     // zelk's own save, or no change, is read once and left there.
     if (!p->MergeWithFile(missing, &unchanged) || missing || unchanged) return;

@@ -262,7 +262,7 @@ int CreatePluginWindows() {
     // A problem met before the windows existed (or told to a window since
     // destroyed) is told now.
     if (p->warnings) PostMessageA(p->mainWindow, TellSettingsProblemMessage, 0, 0);
-    StartWatching(p->settingsPath, p->mainWindow, SettingsFolderChangedMessage);
+    StartWatching(p->target, p->mainWindow, SettingsFolderChangedMessage);
     return 0;
 }
 

@@ -1,0 +1,51 @@
+// Another program writing the settings file: an editor or a script that
+// empties it first and writes later, a program that holds it open while it
+// writes. Until that write has landed, zelk neither shows the file nor
+// merges with it nor replaces it.
+#include "core/PluginInstance.h"
+
+namespace {
+
+unsigned long long Ticks(const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+} // namespace
+
+// A Windows program's hold for writing shows as a refusal to share the file
+// with a reader that shares only reading. A Linux program's write cannot be
+// seen that way: it shows as an empty file or a recent change.
+bool PluginInstance::OtherWriteUnderWay() const {
+    HANDLE file = CreateFileW(settingsPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
+    FILETIME written = {}, now = {};
+    LARGE_INTEGER size = {};
+    const bool known = GetFileTime(file, nullptr, nullptr, &written) && GetFileSizeEx(file, &size);
+    CloseHandle(file);
+    GetSystemTimeAsFileTime(&now);
+    // File times count 100 ns; one a little ahead of the clock is recent too.
+    const bool recent = Ticks(now) < Ticks(written) + QuietTime * 10000ull;
+    return known && (!size.QuadPart || recent) && FileChangedSinceSeen();
+}
+
+// The 2 s run from the first time zelk waited, until a save or a reload ends
+// the wait; then the file is taken as it is.
+bool PluginInstance::Patient() {
+    const DWORD now = GetTickCount() | 1;
+    if (!waitingSince) waitingSince = now;
+    return now - waitingSince < WriterPatience;
+}
+
+bool PluginInstance::HoldOffForWriter() {
+    return !lastSave && OtherWriteUnderWay() && Patient();
+}
+
+// The one wait on the shell's thread: the shell is ending zelk, and what
+// is not saved now is lost.
+void PluginInstance::AwaitOtherWrite() {
+    lastSave = true;
+    for (DWORD start = GetTickCount();
+         OtherWriteUnderWay() && GetTickCount() - start < UnloadPatience;)
+        Sleep(50);
+}
