@@ -361,51 +361,65 @@ TEST_F(SharingTest, InsertPastFiftyOpensNoEditor) {
     EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(entries));
 }
 
-// Another program empties the file and writes it later. Meanwhile the
-// window neither shows nor merges the file, no save replaces it and nothing
-// is told; once the write has landed, the tick made meanwhile is merged
-// with it. A hold that refuses the replacement (a reader without delete
-// sharing) is waited out the same way; the shell ending zelk waits a second.
+// Another program empties the file and writes it later, or writes it in
+// two parts. Meanwhile the window neither shows nor merges the file, no save
+// replaces it and nothing is told; once the write has landed, the tick made
+// meanwhile is merged with it. A hold that refuses the replacement (a
+// reader without delete sharing) is waited out the same way; the shell
+// ending zelk waits a second. A reload alone waits too.
 TEST_F(SharingTest, AWriterThatEmptiesTheFileAndWritesLater) {
     const Entries start = {{"A", 0}, {"B", 0}}, ticked = {{"A", 1}, {"B", 0}};
     const Entries written = {{"X", 0}, {"A", 0}, {"B", 0}}, merged = {{"X", 0}, {"A", 1}, {"B", 0}};
     struct Case {
         const char* name;
         DWORD access, share; // the other program's hold while it writes
-        bool holds, unload;
+        bool holds, firstHalf;
+        int rest; // ms until the rest is written
+        enum { tick, none, unload } user;
     } cases[] = {
-        {"a Windows program", GENERIC_WRITE, FILE_SHARE_READ, true, false},
-        {"one sharing deletion", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, true, false},
-        {"a hold Wine cannot see (a Linux shell's redirect)", GENERIC_WRITE, 0, false, false},
-        {"a reader refusing the replacement", GENERIC_READ, FILE_SHARE_READ, true, false},
-        {"the shell ends zelk meanwhile", GENERIC_WRITE, FILE_SHARE_READ, true, true},
+        {"a Windows program", GENERIC_WRITE, FILE_SHARE_READ, true, true, 800, Case::tick},
+        {"one sharing deletion", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, true, true,
+         800, Case::tick},
+        {"a Linux shell's redirect", GENERIC_WRITE, 0, false, false, 800, Case::tick},
+        {"a Linux program writing twice", GENERIC_WRITE, 0, false, true, 150, Case::tick},
+        {"a reader refusing the replacement", GENERIC_READ, FILE_SHARE_READ, true, false, 800,
+         Case::tick},
+        {"a reload alone", GENERIC_WRITE, FILE_SHARE_READ, true, true, 800, Case::none},
+        {"the shell ends zelk meanwhile", GENERIC_WRITE, FILE_SHARE_READ, true, true, 500,
+         Case::unload},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(Start(SettingsText(start)));
         const bool writes = c.access == GENERIC_WRITE;
         const std::string path = SettingsPath(), text = SettingsText(written);
+        const size_t half = c.firstHalf ? text.size() / 2 : 0;
+        DWORD n = 0;
         HANDLE file = CreateFileA(path.c_str(), c.access, c.share, nullptr,
                                   writes ? TRUNCATE_EXISTING : OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        WriteFile(file, text.data(), DWORD(half), &n, nullptr);
         if (!c.holds) CloseHandle(file);
         std::thread other([&] {
-            Sleep(c.unload ? 500 : 800);
-            if (!c.holds)
+            Sleep(c.rest);
+            if (!c.holds) {
                 file =
                     CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            DWORD n = 0;
-            if (writes) WriteFile(file, text.data(), DWORD(text.size()), &n, nullptr);
+                SetFilePointer(file, 0, nullptr, FILE_END);
+            }
+            DWORD m = 0;
+            if (writes) WriteFile(file, text.data() + half, DWORD(text.size() - half), &m, nullptr);
             CloseHandle(file);
         });
-        const Entries after = writes ? merged : ticked;
+        const Entries before = c.user == Case::none ? start : ticked;
+        const Entries after = !writes ? ticked : c.user == Case::none ? written : merged;
         MessageBoxSeen seen = WatchMessageBoxes([&] {
-            SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
-            if (c.unload) return Stop();
+            if (c.user != Case::none) SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+            if (c.user == Case::unload) return Stop();
             for (DWORD t = GetTickCount(); GetTickCount() - t < 1500;) {
                 PumpMessages(20);
                 const Entries shown = ListedEntries();
-                ASSERT_TRUE(shown == ticked || shown == after) << shown.size();
+                ASSERT_TRUE(shown == before || shown == after) << shown.size();
             }
             EXPECT_TRUE(SavedWithin());
             EXPECT_EQ(ListedEntries(), after);
@@ -429,6 +443,9 @@ TEST_F(SharingTest, ALinkedFileStaysALink) {
     DeleteFileA((target + ".bak").c_str());
     DeleteFileA((SettingsPath() + ".bak").c_str());
     if (!RunUnix("/bin/ln -s", {target, SettingsPath()})) GTEST_SKIP() << "Wine only";
+    struct Unlink {
+        ~Unlink() { RunUnix("/bin/rm", {SettingsPath()}); }
+    } unlink;
     ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
     SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ReadFileText(target), SettingsText({{"A", 1}}));
@@ -436,13 +453,12 @@ TEST_F(SharingTest, ALinkedFileStaysALink) {
     EXPECT_FALSE(FileExistsAt(SettingsPath() + ".bak"));
     EXPECT_FALSE(FileExistsAt(stray));
     WriteFileText(target, SettingsText({{"A", 1}, {"B", 0}}));
-    EXPECT_TRUE(ShowsWithin({{"A", 1}, {"B", 0}})) << "the target's folder is watched";
+    ASSERT_TRUE(ShowsWithin({{"A", 1}, {"B", 0}})) << "the target's folder is watched";
     SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
     Stop();
     WriteFileText(target, SettingsText({{"C", 0}}));
     EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"C", 0}})) << "still a link";
     EXPECT_TRUE(TemporaryFiles(target).empty());
-    RunUnix("/bin/rm", {SettingsPath()});
 }
 
 // A settings path of 247 to 255 characters: the save's and the backup's

@@ -525,10 +525,22 @@ TEST_F(Reliability, KilledWhileWriting) {
     }
     CloseHandle(ready);
     // Stray temporary files (one planted, as a copy killed mid-save leaves
-    // it) do not stop the next save, which removes them.
+    // it) do not stop the next save, which removes them. A live copy's file,
+    // held and locked, under the very name this copy tries first, stays.
     ASSERT_TRUE(Start(ReadFileText(SettingsPath())));
     WriteFileText(SettingsPath() + ".0badc0de.tmp", "half a save");
+    char name[16];
+    snprintf(name, sizeof name, ".%08x.tmp",
+             unsigned(GetCurrentProcessId() * 31u +
+                      (reinterpret_cast<UINT_PTR>(GetModuleHandleA(nullptr)) >> 16)));
+    const std::string live = SettingsPath() + name;
+    HANDLE held = CreateFileA(live.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_TRUE(LockFile(held, 0x7fffffff, 0, 1, 0));
     Click(ThePlugin->addButton, WM_LBUTTONUP);
-    EXPECT_TRUE(TemporaryFiles(SettingsPath()).empty());
+    EXPECT_EQ(TemporaryFiles(SettingsPath()), std::vector<std::string>{live});
+    CloseHandle(held);
+    EXPECT_TRUE(FileExistsAt(live)) << "not even marked for deletion";
+    DeleteFileA(live.c_str());
     EXPECT_EQ(EntriesInFile().back(), (std::pair<std::string, int>{"New Item", 0}));
 }
