@@ -69,7 +69,8 @@ bool SavedWithin(int milliseconds = 3000) {
 
 // Runs a Linux command on the paths (Wine's own names of them): links are
 // made and removed there, since Wine's DeleteFile removes a link's target.
-// False where this is not Wine.
+// The command may still run when this returns: the caller waits for its
+// effect. False where this is not Wine.
 bool RunUnix(std::string command, const std::vector<std::string>& paths) {
     typedef char*(CDECL * UnixNameFn)(LPCWSTR);
     auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
@@ -444,8 +445,14 @@ TEST_F(SharingTest, ALinkedFileStaysALink) {
     DeleteFileA((SettingsPath() + ".bak").c_str());
     if (!RunUnix("/bin/ln -s", {target, SettingsPath()})) GTEST_SKIP() << "Wine only";
     struct Unlink {
-        ~Unlink() { RunUnix("/bin/rm", {SettingsPath()}); }
+        ~Unlink() {
+            RunUnix("/bin/rm", {SettingsPath()});
+            for (int i = 0; i < 100 && FileExistsAt(SettingsPath()); ++i)
+                Sleep(50);
+        }
     } unlink;
+    for (int i = 0; i < 100 && !FileExistsAt(SettingsPath()); ++i)
+        Sleep(50);
     ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
     SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ReadFileText(target), SettingsText({{"A", 1}}));

@@ -104,11 +104,9 @@ unsigned ShownKey(const ListItem* item, int index, const Change* edit) {
 } // namespace
 
 EntrySeen SeenOnScreen(const ListItem* item, const Change* edit) {
-    int index = 0;
-    const ListItem* above = nullptr;
-    for (const ListItem* at = ListHead; at && at != item; at = at->next, ++index)
-        above = at;
-    return {item->done, ShownKey(above, index - 1, edit), ShownKey(item->next, index + 1, edit)};
+    const int index = IndexOfItem(item);
+    return {item->done, ShownKey(ItemAt(index - 1), index - 1, edit),
+            ShownKey(item->next, index + 1, edit)};
 }
 
 void KeepPending(Change* change) {

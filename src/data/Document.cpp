@@ -20,26 +20,25 @@ unsigned KeyAt(const Document& document, int index) {
 
 } // namespace
 
+// One score orders the candidates: what the user saw counts above any
+// distance (a document holds far fewer than 1024 entries).
 int FindEntry(const Document& document, const char* text, int index, const EntrySeen* seen) {
     int best = -1;
-    int bestRank = 0;
-    int bestDistance = 0;
+    int bestScore = 0;
     for (int i = 0; i < document.count; ++i) {
         if (strcmp(document.entries[i].text, text) != 0) continue;
-        int rank = 0;
+        int score = -(i > index ? i - index : index - i);
         if (seen) {
-            rank = ((document.entries[i].done != 0) == (seen->done != 0)) * 4;
-            if (seen->above && KeyAt(document, i - 1) == seen->above) {
-                rank += 2;
-            } else if (seen->below && KeyAt(document, i + 1) == seen->below) {
-                rank += 1;
+            if ((document.entries[i].done != 0) == (seen->done != 0)) score += 4 * 1024;
+            if (KeyAt(document, i - 1) == seen->above) {
+                score += 2 * 1024;
+            } else if (KeyAt(document, i + 1) == seen->below) {
+                score += 1024;
             }
         }
-        const int distance = i > index ? i - index : index - i;
-        if (best < 0 || rank > bestRank || (rank == bestRank && distance < bestDistance)) {
+        if (best < 0 || score > bestScore) {
             best = i;
-            bestRank = rank;
-            bestDistance = distance;
+            bestScore = score;
         }
     }
     return best;

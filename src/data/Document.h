@@ -28,7 +28,7 @@ struct Document {
 // (TextKey) of the texts next to it, NoNeighbour past either end.
 struct EntrySeen {
     int done;
-    unsigned above, below; // 0: not known
+    unsigned above, below; // 0 when not known: no `seen` is passed then
 };
 constexpr unsigned NoNeighbour = 1;
 // A hash of the text, never 0 or NoNeighbour.

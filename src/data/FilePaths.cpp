@@ -3,52 +3,43 @@
 #include <string.h>
 #include <wchar.h>
 
-namespace {
-
-bool StartsWith(const wchar_t* text, const wchar_t* start) {
-    return wcsncmp(text, start, wcslen(start)) == 0;
-}
-
-} // namespace
-
 bool LongFormPath(wchar_t (&out)[LongPathSize], const wchar_t* path, const wchar_t* suffix) {
-    const size_t length = wcslen(path), extra = wcslen(suffix);
-    // Only a whole path from a drive or a share has a long form.
-    const wchar_t* prefix = L"";
-    size_t skip = 0;
-    if (length + extra >= MAX_PATH && !StartsWith(path, L"\\\\?\\")) {
-        if (StartsWith(path, L"\\\\")) {
-            prefix = L"\\\\?\\UNC\\";
-            skip = 2;
-        } else if (length > 2 && path[1] == L':' && path[2] == L'\\') {
-            prefix = L"\\\\?\\";
-        }
+    size_t length = wcslen(path), head = 0;
+    const size_t extra = wcslen(suffix);
+    // Only a whole path from a drive (C:\) or a share (\\server) has a long
+    // form; \\server\share becomes \\?\UNC\server\share.
+    if (length + extra >= MAX_PATH && path[0] && path[1] == L':') {
+        memcpy(out, L"\\\\?\\", 4 * sizeof(wchar_t));
+        head = 4;
+    } else if (length + extra >= MAX_PATH && path[0] == L'\\' && path[1] == L'\\' &&
+               path[2] != L'?') {
+        memcpy(out, L"\\\\?\\UNC", 7 * sizeof(wchar_t));
+        head = 7;
+        ++path;
+        --length;
     }
-    const size_t head = wcslen(prefix);
-    if (head + length - skip + extra >= LongPathSize) return false;
-    memcpy(out, prefix, head * sizeof(wchar_t));
-    memcpy(out + head, path + skip, (length - skip) * sizeof(wchar_t));
-    memcpy(out + head + length - skip, suffix, (extra + 1) * sizeof(wchar_t));
+    if (head + length + extra >= LongPathSize) return false;
+    memcpy(out + head, path, length * sizeof(wchar_t));
+    memcpy(out + head + length, suffix, (extra + 1) * sizeof(wchar_t));
     return true;
 }
 
+// Looked up at run time: older systems lack the function.
 bool FinalPathOf(wchar_t (&out)[LongPathSize], const wchar_t* path) {
     typedef DWORD(WINAPI * FinalPathFn)(HANDLE, LPWSTR, DWORD, DWORD);
     const auto finalPath = reinterpret_cast<FinalPathFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32"), "GetFinalPathNameByHandleW")));
     if (!finalPath) return false;
-    wchar_t opened[LongPathSize];
-    if (!LongFormPath(opened, path, L"")) return false;
-    HANDLE file = CreateFileW(opened, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     const DWORD length = finalPath(file, out, LongPathSize, 0);
     CloseHandle(file);
     if (!length || length >= LongPathSize) return false;
     // \\?\UNC\server\share becomes \\server\share; \\?\C:\ becomes C:\.
-    if (StartsWith(out, L"\\\\?\\UNC\\")) {
-        memmove(out + 2, out + 8, (length - 7) * sizeof(wchar_t));
-    } else if (StartsWith(out, L"\\\\?\\")) {
+    if (!memcmp(out, L"\\\\?\\UNC\\", 8 * sizeof(wchar_t))) {
+        memmove(out + 1, out + 7, (length - 6) * sizeof(wchar_t));
+    } else if (!memcmp(out, L"\\\\?\\", 4 * sizeof(wchar_t))) {
         memmove(out, out + 4, (length - 3) * sizeof(wchar_t));
     }
     return true;

@@ -11,7 +11,8 @@
 // `path` then `suffix`, in the long form when the whole reaches MAX_PATH;
 // false when it does not fit.
 bool LongFormPath(wchar_t (&out)[LongPathSize], const wchar_t* path, const wchar_t* suffix);
-// The file `path` names once every link on the way is followed, without the
-// long form's prefix; false when it cannot be told (the file is missing, or
-// the system is older than the function that tells it).
+// The file `path` (shorter than MAX_PATH) names once every link on the way
+// is followed, without the long form's prefix; false when it cannot be told
+// (the file is missing, or the system is older than the function that tells
+// it).
 bool FinalPathOf(wchar_t (&out)[LongPathSize], const wchar_t* path);

@@ -19,14 +19,15 @@ bool PluginInstance::OtherWriteUnderWay() const {
     HANDLE file = CreateFileW(settingsPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
-    FILETIME written = {}, now = {};
-    LARGE_INTEGER size = {};
-    const bool known = GetFileTime(file, nullptr, nullptr, &written) && GetFileSizeEx(file, &size);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    const bool known = GetFileInformationByHandle(file, &info);
     CloseHandle(file);
+    FILETIME now;
     GetSystemTimeAsFileTime(&now);
     // File times count 100 ns; one a little ahead of the clock is recent too.
-    const bool recent = Ticks(now) < Ticks(written) + QuietTime * 10000ull;
-    return known && (!size.QuadPart || recent) && FileChangedSinceSeen();
+    const bool recent = Ticks(now) < Ticks(info.ftLastWriteTime) + QuietTime * 10000ull;
+    const bool empty = !(info.nFileSizeLow | info.nFileSizeHigh);
+    return known && (empty || recent) && FileChangedSinceSeen();
 }
 
 // The 2 s run from the first time zelk waited, until a save or a reload ends

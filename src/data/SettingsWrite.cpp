@@ -121,8 +121,8 @@ unsigned FirstTemporaryId(HINSTANCE module) {
 bool PluginInstance::FindTarget() {
     wchar_t final[LongPathSize], found[LongPathSize];
     const bool link = FinalPathOf(final, settingsPath) && lstrcmpiW(final, settingsPath);
-    if (!settingsPath[0] || !LongFormPath(found, link ? final : settingsPath, L"")) found[0] = 0;
-    if (!wcscmp(found, target)) return false;
+    if (!LongFormPath(found, link ? final : settingsPath, L"")) found[0] = 0;
+    if (!lstrcmpiW(found, target)) return false;
     memcpy(target, found, sizeof target);
     if (saveMutex) CloseHandle(saveMutex);
     saveMutex = nullptr;
