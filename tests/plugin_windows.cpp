@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "CorvaneHost.h"
+#include "ScreenOracle.h"
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
@@ -20,6 +21,7 @@
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
 #include "ui/Commands.h"
+#include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
 #include "ui/FocusState.h"
 #include "ui/InPlaceEdit.h"
@@ -531,6 +533,20 @@ TEST_F(WindowTest, ToolTips) {
     EXPECT_EQ(hover(Entry(1)->label), cut);
     EXPECT_EQ(hover(Entry(2)->label), u8"R&D ✅ Я: " + cut);
     EXPECT_EQ(hover(P().addButton), "<none>");
+    // Another program removes the entry whose tip shows, or puts another in
+    // its place: the tip goes with what it showed.
+    EXPECT_EQ(hover(Entry(1)->label), cut);
+    entries[1].first = "Another entry in its place, cut short as well";
+    WriteFileText(SettingsPath(), SettingsText(entries));
+    SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
+    ScreenVerdict screen = CompareWithFreshPaint(entries);
+    EXPECT_TRUE(screen.Same()) << screen.Describe();
+    EXPECT_EQ(hover(Entry(1)->label), entries[1].first);
+    entries.erase(entries.begin() + 1);
+    WriteFileText(SettingsPath(), SettingsText(entries));
+    SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
+    screen = CompareWithFreshPaint(entries);
+    EXPECT_TRUE(screen.Same()) << screen.Describe();
     Stop();
     ASSERT_TRUE(Start(SettingsText(Entries(50, {"a", 0}))));
     EXPECT_EQ(hover(P().addButton), full);
