@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "CorvaneHost.h"
 #include "TestSupport.h"
@@ -1294,6 +1295,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     using Trigger = std::function<void(BeginPluginFn)>;
     const Trigger aboutBox = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
+        AccessibleOf(FindWindowA(PluginClassName, nullptr))->Release(); // let go in the session
         HostBroadcast("@ovletInternal About");
     };
     const Trigger failedStart = [](BeginPluginFn begin) {
@@ -1317,13 +1319,19 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         PumpMessages(); // the plug-in's own posted message opens the box
         RemoveDirectoryA(rc.c_str());
     };
-    const Trigger screenReader = [](BeginPluginFn begin) {
+    const Trigger screenReader = [&](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
         IAccessible* list = AccessibleOf(FindWindowA(PluginClassName, nullptr));
         ASSERT_NE(list, nullptr);
         InsideTheLoop();
         EXPECT_EQ(list->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
-        list->Release();
+        ASSERT_EQ(begin(Shell.module = LoadLibraryA(dll.c_str())), 0); // a reload
+        IAccessible* second = AccessibleOf(FindWindowA(PluginClassName, nullptr));
+        list->Release(); // the first session's, let go while the second runs
+        Shell.end();
+        FreeLibrary(Shell.module);
+        ASSERT_TRUE(second && GetModuleHandleA(dll.c_str())) << "held by the second's object";
+        second->Release(); // after the end: the DLL stays for good
     };
     struct Case {
         const char* name;
@@ -1335,7 +1343,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         {"the box of a failed construction", true, failedStart},
         {"the configuration menu", true, menu},
         {"the box telling an unreadable settings file", true, warningBox},
-        {"a screen reader's reference, which keeps the DLL", true, screenReader},
+        {"screen readers' references, which keep the DLL, across a reload", true, screenReader},
     };
     WhileABoxIsOpen(InsideTheLoop);
     int copy = 0;
@@ -1754,11 +1762,13 @@ HWND TypingWindow() {
 
 std::vector<std::pair<DWORD, LONG>> Heard;
 HWND HeardWindow = nullptr;
+DWORD HeardFrom = 0; // the thread that made the last event heard
 
 // The system's own focus event for the window itself (child 0) is not zelk's.
-void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD thread,
+                   DWORD) {
     if (window == HeardWindow && object == OBJID_CLIENT && !(event == EVENT_OBJECT_FOCUS && !child))
-        Heard.push_back({event, child});
+        Heard.push_back({event, child}), HeardFrom = thread;
 }
 
 } // namespace
@@ -1941,4 +1951,30 @@ TEST_F(WindowTest, ScreenReadersHearEachChange) {
         EXPECT_EQ(Heard, step.second) << step.first;
     }
     UnhookWinEvent(hook);
+}
+
+// A screen reader's call through COM from another apartment (the shell's thread is in the
+// multithreaded one) ticks on the window's thread, once that thread takes messages.
+TEST_F(WindowTest, AScreenReadersCallOnAnotherThreadIsAnsweredOnTheWindowsThread) {
+    static auto initialise = Find<HRESULT(WINAPI*)(LPVOID, DWORD)>("ole32.dll", "CoInitializeEx");
+    ASSERT_TRUE(initialise(nullptr, COINIT_MULTITHREADED) == S_OK &&
+                Start(SettingsText({{"a", 0}})));
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                         Hear, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    HRESULT ticked = E_PENDING;
+    std::thread reader([&, window = HeardWindow = P().mainWindow] {
+        initialise(nullptr, COINIT_APARTMENTTHREADED);
+        IAccessible* list = AccessibleOf(window);
+        InterlockedExchange(&ticked, list->accDoDefaultAction(Child(1)));
+        list->Release();
+        Find<void(WINAPI*)()>("ole32.dll", "CoUninitialize")();
+    });
+    while (InterlockedCompareExchange(&ticked, 0, 0) == E_PENDING)
+        PumpMessages(5);
+    reader.join();
+    PumpMessages(50);
+    EXPECT_TRUE(ticked == S_OK && HeardFrom == GetCurrentThreadId());
+    UnhookWinEvent(hook);
+    Stop();
+    Find<void(WINAPI*)()>("ole32.dll", "CoUninitialize")();
 }

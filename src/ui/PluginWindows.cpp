@@ -343,6 +343,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_GETOBJECT:
         if (LRESULT answer = AnswerGetObject(window, wParam, lParam)) return answer;
         break;
+    case CarriedCallMessage:
+        RunCarriedCall();
+        return 0;
     case WM_LBUTTONUP:
         CommitEdit();
         return 0;
