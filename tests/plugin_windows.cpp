@@ -1632,6 +1632,7 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     GetWindowRect(P().mainWindow, &r);
     EXPECT_TRUE(SameRect(r, 10, 10, 100, 60) && fontHeight() == 12);
     RECT suggested = {work.right - 50, work.bottom - 40, work.right + 100, work.bottom + 50};
+    SeamDpi = 192;
     SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(192, 192),
                  reinterpret_cast<LPARAM>(&suggested));
     GetWindowRect(P().mainWindow, &r);
@@ -1656,6 +1657,29 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
     Stop();
     HostDestroySlit();
+}
+
+// The window's DPI counts, kept to 96..480, never the message's words, nor a place no window has.
+TEST_F(DisplayTest, CraftedDpisAreLaidOutWithin96To480) {
+    RECT absurd = {INT_MAX - 9, INT_MAX - 9, INT_MAX, INT_MAX};
+    for (const POINT dpi : {POINT{96, 1}, {96, 65535}, {1, 3}, {3, 192}, {65535, 96}}) {
+        ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}, {"c", 0}})));
+        SetWindowPos(P().mainWindow, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SeamDpi = dpi.x;
+        SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi.y, dpi.y),
+                     reinterpret_cast<LPARAM>(&absurd));
+        RECT r;
+        GetWindowRect(P().mainWindow, &r);
+        const int width = dpi.x > 96 ? 500 : 100; // three rows: 3/4 as high
+        EXPECT_TRUE(SameRect(r, 40, 30, width, width * 3 / 4)) << dpi.x << " " << dpi.y;
+        SendMessageA(P().mainWindow, WM_KEYDOWN, VK_NEXT, 0);
+        EXPECT_EQ(FocusedEntry(), Entry(2)) << "every row in view: the last";
+        for (UINT m : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) // a drag far below the rows
+            SendMessageA(Entry(0)->label, m, MK_LBUTTON,
+                         MAKELPARAM(5, m == WM_LBUTTONDOWN ? 5 : 999));
+        EXPECT_EQ(ListedEntries(), (Entries{{"b", 0}, {"c", 0}, {"a", 0}}));
+        Stop();
+    }
 }
 
 // 50 entries at 192 DPI are taller than the screen: the window stops at the

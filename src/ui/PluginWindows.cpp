@@ -399,8 +399,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnScrollBar(LOWORD(wParam));
         return 0;
     case WM_DPICHANGED:
-        if (IsMainWindow(window))
-            OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        if (IsMainWindow(window)) OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_DPICHANGED_AFTERPARENT:
         if (IsMainWindow(window)) OnDpiChangedAfterParent();
