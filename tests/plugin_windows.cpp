@@ -1231,6 +1231,19 @@ void InsideTheLoop() {
     FreeLibrary(Shell.module);
 }
 
+// Whether a stack walk from the shell's menu got back through zelk, all frames in modules.
+bool WalkedThroughZelk = false;
+void WalkTheStack(void*) {
+    void* frames[64];
+    MEMORY_BASIC_INFORMATION in;
+    for (USHORT i = 0, n = RtlCaptureStackBackTrace(0, 64, frames, nullptr), zelk = 0; i < n; ++i) {
+        if (!VirtualQuery(frames[i], &in, sizeof in) || in.Type != MEM_IMAGE) break;
+        WalkedThroughZelk |= zelk && in.AllocationBase == GetModuleHandleA(nullptr);
+        zelk |= in.AllocationBase == Shell.module;
+    }
+    InsideTheLoop();
+}
+
 // Makes the plug-in's main window fail to be created.
 LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
@@ -1305,7 +1318,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     };
     const Trigger menu = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
-        HostSetMenuHook([](void*) { InsideTheLoop(); }, nullptr);
+        HostSetMenuHook(WalkTheStack, nullptr);
         PressControl(true);
         SendMessageA(FindWindowA(PluginClassName, nullptr), WM_NCRBUTTONUP, HTCAPTION, 0);
         PressControl(false);
@@ -1374,6 +1387,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         EXPECT_EQ(FindWindowA(PluginClassName, nullptr), nullptr);
     }
     WhileABoxIsOpen(nullptr);
+    EXPECT_TRUE(WalkedThroughZelk || sizeof(void*) == 4) << "a 64-bit stack walk from the menu";
 }
 
 // One user action, one write: each change is saved at once, and what changes
