@@ -11,8 +11,10 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "CorvaneHost.h"
+#include "ScreenOracle.h"
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
@@ -20,6 +22,7 @@
 #include "data/DeletionMemory.h"
 #include "data/ItemList.h"
 #include "ui/Commands.h"
+#include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
 #include "ui/FocusState.h"
 #include "ui/InPlaceEdit.h"
@@ -105,6 +108,13 @@ class PaintRecorder {
     HHOOK hook;
 };
 std::vector<HWND> PaintRecorder::painted;
+
+// The window as the screen shows it against a paint from nothing of `e`.
+testing::AssertionResult LooksFresh(const Entries& e, int width = 100) {
+    const ScreenVerdict v = CompareWithFreshPaint(e, width);
+    if (v.Same()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << v.Describe();
+}
 
 // Keeps the text of a visible tooltip window in the string `out` points to.
 BOOL CALLBACK ReadShownToolTip(HWND window, LPARAM out) {
@@ -538,6 +548,18 @@ TEST_F(WindowTest, ToolTips) {
     EXPECT_EQ(hover(Entry(1)->label), cut);
     EXPECT_EQ(hover(Entry(2)->label), u8"R&D ✅ Я: " + cut);
     EXPECT_EQ(hover(P().addButton), "<none>");
+    // Another program removes the entry whose tip shows, or puts another in
+    // its place: the tip goes with what it showed.
+    EXPECT_EQ(hover(Entry(1)->label), cut);
+    entries[1].first = "Another entry in its place, cut short as well";
+    WriteFileText(SettingsPath(), SettingsText(entries));
+    SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
+    EXPECT_TRUE(LooksFresh(entries));
+    EXPECT_EQ(hover(Entry(1)->label), entries[1].first);
+    entries.erase(entries.begin() + 1);
+    WriteFileText(SettingsPath(), SettingsText(entries));
+    SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
+    EXPECT_TRUE(LooksFresh(entries));
     Stop();
     ASSERT_TRUE(Start(SettingsText(Entries(50, {"a", 0}))));
     EXPECT_EQ(hover(P().addButton), full);
@@ -1238,6 +1260,19 @@ void InsideTheLoop() {
     FreeLibrary(Shell.module);
 }
 
+// Whether a stack walk from the shell's menu got back through zelk, all frames in modules.
+bool WalkedThroughZelk = false;
+void WalkTheStack(void*) {
+    void* frames[64];
+    MEMORY_BASIC_INFORMATION in;
+    for (USHORT i = 0, n = RtlCaptureStackBackTrace(0, 64, frames, nullptr), zelk = 0; i < n; ++i) {
+        if (!VirtualQuery(frames[i], &in, sizeof in) || in.Type != MEM_IMAGE) break;
+        WalkedThroughZelk |= zelk && in.AllocationBase == GetModuleHandleA(nullptr);
+        zelk |= in.AllocationBase == Shell.module;
+    }
+    InsideTheLoop();
+}
+
 // Makes the plug-in's main window fail to be created.
 LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
@@ -1302,6 +1337,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     using Trigger = std::function<void(BeginPluginFn)>;
     const Trigger aboutBox = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
+        AccessibleOf(FindWindowA(PluginClassName, nullptr))->Release(); // let go in the session
         HostBroadcast("@ovletInternal About");
     };
     const Trigger failedStart = [](BeginPluginFn begin) {
@@ -1311,7 +1347,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     };
     const Trigger menu = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
-        HostSetMenuHook([](void*) { InsideTheLoop(); }, nullptr);
+        HostSetMenuHook(WalkTheStack, nullptr);
         PressControl(true);
         SendMessageA(FindWindowA(PluginClassName, nullptr), WM_NCRBUTTONUP, HTCAPTION, 0);
         PressControl(false);
@@ -1325,13 +1361,19 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         PumpMessages(); // the plug-in's own posted message opens the box
         RemoveDirectoryA(rc.c_str());
     };
-    const Trigger screenReader = [](BeginPluginFn begin) {
+    const Trigger screenReader = [&](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
         IAccessible* list = AccessibleOf(FindWindowA(PluginClassName, nullptr));
         ASSERT_NE(list, nullptr);
         InsideTheLoop();
         EXPECT_EQ(list->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
-        list->Release();
+        ASSERT_EQ(begin(Shell.module = LoadLibraryA(dll.c_str())), 0); // a reload
+        IAccessible* second = AccessibleOf(FindWindowA(PluginClassName, nullptr));
+        list->Release(); // the first session's, let go while the second runs
+        Shell.end();
+        FreeLibrary(Shell.module);
+        ASSERT_TRUE(second && GetModuleHandleA(dll.c_str())) << "held by the second's object";
+        second->Release(); // after the end: the DLL stays for good
     };
     struct Case {
         const char* name;
@@ -1343,7 +1385,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         {"the box of a failed construction", true, failedStart},
         {"the configuration menu", true, menu},
         {"the box telling an unreadable settings file", true, warningBox},
-        {"a screen reader's reference, which keeps the DLL", true, screenReader},
+        {"screen readers' references, which keep the DLL, across a reload", true, screenReader},
     };
     WhileABoxIsOpen(InsideTheLoop);
     int copy = 0;
@@ -1374,6 +1416,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         EXPECT_EQ(FindWindowA(PluginClassName, nullptr), nullptr);
     }
     WhileABoxIsOpen(nullptr);
+    EXPECT_TRUE(WalkedThroughZelk || sizeof(void*) == 4) << "a 64-bit stack walk from the menu";
 }
 
 // One user action, one write: each change is saved at once, and what changes
@@ -1632,12 +1675,14 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     GetWindowRect(P().mainWindow, &r);
     EXPECT_TRUE(SameRect(r, 10, 10, 100, 60) && fontHeight() == 12);
     RECT suggested = {work.right - 50, work.bottom - 40, work.right + 100, work.bottom + 50};
+    SeamDpi = 192;
     SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(192, 192),
                  reinterpret_cast<LPARAM>(&suggested));
     GetWindowRect(P().mainWindow, &r);
     EXPECT_TRUE(SameRect(r, work.right - 200, work.bottom - 120, 200, 120));
     EXPECT_TRUE(SameRect(ChildRect(Entry(1)->label), 40, 46, 150, 30));
     EXPECT_EQ(fontHeight(), 24);
+    EXPECT_TRUE(LooksFresh({{"a", 0}, {"b", 0}}));
     Stop();
 
     HWND slit = HostCreateSlit();
@@ -1653,9 +1698,33 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     SeamHighContrast = true;
     SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     PumpMessages();
+    EXPECT_TRUE(LooksFresh({{"a", 0}}));
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
     Stop();
     HostDestroySlit();
+}
+
+// The window's DPI counts, kept to 96..480, never the message's words, nor a place no window has.
+TEST_F(DisplayTest, CraftedDpisAreLaidOutWithin96To480) {
+    RECT absurd = {INT_MAX - 9, INT_MAX - 9, INT_MAX, INT_MAX};
+    for (const POINT dpi : {POINT{96, 1}, {96, 65535}, {1, 3}, {3, 192}, {65535, 96}}) {
+        ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}, {"c", 0}})));
+        SetWindowPos(P().mainWindow, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SeamDpi = dpi.x;
+        SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi.y, dpi.y),
+                     reinterpret_cast<LPARAM>(&absurd));
+        RECT r;
+        GetWindowRect(P().mainWindow, &r);
+        const int width = dpi.x > 96 ? 500 : 100; // three rows: 3/4 as high
+        EXPECT_TRUE(SameRect(r, 40, 30, width, width * 3 / 4)) << dpi.x << " " << dpi.y;
+        SendMessageA(P().mainWindow, WM_KEYDOWN, VK_NEXT, 0);
+        EXPECT_EQ(FocusedEntry(), Entry(2)) << "every row in view: the last";
+        for (UINT m : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) // a drag far below the rows
+            SendMessageA(Entry(0)->label, m, MK_LBUTTON,
+                         MAKELPARAM(5, m == WM_LBUTTONDOWN ? 5 : 999));
+        EXPECT_EQ(ListedEntries(), (Entries{{"b", 0}, {"c", 0}, {"a", 0}}));
+        Stop();
+    }
 }
 
 // 50 entries at 192 DPI are taller than the screen: the window stops at the
@@ -1676,6 +1745,8 @@ TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
     SendMessageA(Entry(3)->label, WM_MOUSEWHEEL,
                  static_cast<WPARAM>(static_cast<WORD>(-120 * 30)) << 16, 0);
     EXPECT_TRUE(!RowVisible(0) && RowVisible(49));
+    Entries entries(50, {"e", 0});
+    EXPECT_TRUE(LooksFresh(entries, 100));
     EXPECT_EQ(ChildRect(P().addButton).bottom, height - 6) << "scrolled to the end";
     EXPECT_EQ(File(), file) << "scrolling writes nothing";
 
@@ -1685,12 +1756,18 @@ TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
     ASSERT_EQ(CountListedItems(), 49);
     EXPECT_TRUE(SameRect(ChildRect(Entry(48)->label), 40, height - 74, 134, 30))
         << "the rows above come down";
+    entries.pop_back();
+    entries[48].second = 1;
+    EXPECT_TRUE(LooksFresh(entries));
 
     SendMessageA(P().mainWindow, WM_VSCROLL, SB_TOP, 0);
     EXPECT_TRUE(SameRect(ChildRect(Entry(0)->label), 40, 16, 134, 30));
+    EXPECT_TRUE(LooksFresh(entries));
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ChildRect(P().addButton).bottom, height - 6);
     EXPECT_TRUE(RowVisible(49));
+    entries.emplace_back("New Item", 0);
+    EXPECT_TRUE(LooksFresh(entries));
 }
 
 // High contrast paints in the system's colours (after SetSysColors too), and
@@ -1702,7 +1779,8 @@ TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
     const COLORREF style = PixelOf(Entry(0)->label, 0, 0);
     SeamHighContrast = true;
     SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-    PumpMessages();
+    PumpMessages(300);
+    EXPECT_TRUE(LooksFresh({{"a", 0}, {"b", 1}}));
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(PixelOf(Entry(0)->doneBox, 0, 0), GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_EQ(PixelOf(P().addButton, 5, 5), GetSysColor(COLOR_BTNFACE));
@@ -1715,6 +1793,7 @@ TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
     SetSysColors(1, &element, &old);
     SeamHighContrast = false;
     SendMessageA(P().mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_TRUE(LooksFresh({{"a", 0}, {"b", 1}}));
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), style);
     EXPECT_TRUE(GetWindowLongA(P().mainWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
     Stop();
@@ -1762,11 +1841,13 @@ HWND TypingWindow() {
 
 std::vector<std::pair<DWORD, LONG>> Heard;
 HWND HeardWindow = nullptr;
+DWORD HeardFrom = 0; // the thread that made the last event heard
 
 // The system's own focus event for the window itself (child 0) is not zelk's.
-void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD thread,
+                   DWORD) {
     if (window == HeardWindow && object == OBJID_CLIENT && !(event == EVENT_OBJECT_FOCUS && !child))
-        Heard.push_back({event, child});
+        Heard.push_back({event, child}), HeardFrom = thread;
 }
 
 } // namespace
@@ -1949,4 +2030,30 @@ TEST_F(WindowTest, ScreenReadersHearEachChange) {
         EXPECT_EQ(Heard, step.second) << step.first;
     }
     UnhookWinEvent(hook);
+}
+
+// A screen reader's call through COM from another apartment (the shell's thread is in the
+// multithreaded one) ticks on the window's thread, once that thread takes messages.
+TEST_F(WindowTest, AScreenReadersCallOnAnotherThreadIsAnsweredOnTheWindowsThread) {
+    static auto initialise = Find<HRESULT(WINAPI*)(LPVOID, DWORD)>("ole32.dll", "CoInitializeEx");
+    ASSERT_TRUE(initialise(nullptr, COINIT_MULTITHREADED) == S_OK &&
+                Start(SettingsText({{"a", 0}})));
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                         Hear, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    HRESULT ticked = E_PENDING;
+    std::thread reader([&, window = HeardWindow = P().mainWindow] {
+        initialise(nullptr, COINIT_APARTMENTTHREADED);
+        IAccessible* list = AccessibleOf(window);
+        InterlockedExchange(&ticked, list->accDoDefaultAction(Child(1)));
+        list->Release();
+        Find<void(WINAPI*)()>("ole32.dll", "CoUninitialize")();
+    });
+    while (InterlockedCompareExchange(&ticked, 0, 0) == E_PENDING)
+        PumpMessages(5);
+    reader.join();
+    PumpMessages(50);
+    EXPECT_TRUE(ticked == S_OK && HeardFrom == GetCurrentThreadId());
+    UnhookWinEvent(hook);
+    Stop();
+    Find<void(WINAPI*)()>("ole32.dll", "CoUninitialize")();
 }
