@@ -553,11 +553,13 @@ TEST_F(WindowTest, ToolTips) {
     EXPECT_EQ(hover(Entry(1)->label), cut);
     entries[1].first = "Another entry in its place, cut short as well";
     WriteFileText(SettingsPath(), SettingsText(entries));
+    Sleep(QuietTime + 50); // the write has landed
     SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
     EXPECT_TRUE(LooksFresh(entries));
     EXPECT_EQ(hover(Entry(1)->label), entries[1].first);
     entries.erase(entries.begin() + 1);
     WriteFileText(SettingsPath(), SettingsText(entries));
+    Sleep(QuietTime + 50);
     SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
     EXPECT_TRUE(LooksFresh(entries));
     Stop();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <tuple>
 
@@ -13,6 +14,7 @@
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
 #include "core/PluginInstance.h"
+#include "data/Changes.h"
 #include "data/ItemList.h"
 #include "ui/ChangePath.h"
 #include "ui/RowLayout.h"
@@ -144,11 +146,29 @@ struct Model {
         deletions.push_back(std::move(gone));
         if (deletions.size() > 10) deletions.erase(deletions.begin());
     }
-    // How many entries have this text: a racing click is only predictable
-    // for one whose text is its own.
-    int Count(const Entries& list, const std::string& text) const {
-        return static_cast<int>(std::count_if(list.begin(), list.end(),
-                                              [&](const auto& e) { return e.first == text; }));
+    // Where a change the user made on `seen` (the list the user saw, with
+    // `shown` giving each place's text) lands in `list`, another program's:
+    // among the entries with its text, the one with the tick the user saw,
+    // then the same neighbour above (else below), then the nearest to the
+    // place, then the earlier one. -1 when none has the text.
+    static int Find(const Entries& list, const Entries& seen, int at,
+                    const std::function<std::string(int)>& shown) {
+        auto neighbour = [](const Entries& l, int i, auto text) {
+            return i < 0 || i >= int(l.size()) ? std::string("\n(none)") : text(i);
+        };
+        auto inList = [&](int i) { return list[i].first; };
+        int best = -1;
+        std::tuple<int, int, int> bestRank;
+        for (int i = 0; i < int(list.size()); ++i) {
+            if (list[i].first != shown(at)) continue;
+            const bool tick = !list[i].second == !seen[at].second;
+            const int side = neighbour(list, i - 1, inList) == neighbour(seen, at - 1, shown)   ? 2
+                             : neighbour(list, i + 1, inList) == neighbour(seen, at + 1, shown) ? 1
+                                                                                                : 0;
+            const std::tuple<int, int, int> rank(tick, side, -std::abs(i - at));
+            if (best < 0 || rank > bestRank) best = i, bestRank = rank;
+        }
+        return best;
     }
 };
 
@@ -164,8 +184,8 @@ std::string RandomText(std::mt19937& random) {
         return "line\r\nzelk.zelk1.text: planted";
     case 4:
         return "\t padded text  ";
-    default:
-        return "entry " + std::to_string(random() % 1000);
+    default: // texts repeat, as "New Item" does
+        return "entry " + std::to_string(random() % 8);
     }
 }
 
@@ -300,26 +320,46 @@ void RunSeed(unsigned seed, int operations) {
         }
         case 9:
         case 10: { // another program replaces the file; a click may come before zelk notices
+            const Entries seen = model.entries;
+            const bool racing = kind == 9;
+            // An edit may stay open while the other program writes.
+            int edited = -1;
+            std::string typed;
+            if (racing && n && random() % 2) {
+                edited = static_cast<int>(random() % n);
+                typed = RandomText(random);
+                SendMessageA(Entry(edited)->label, WM_LBUTTONDBLCLK, 0, 0);
+                SetWindowTextA(ThePlugin->editControl, typed.c_str());
+            }
             Entries outside = OutsideChange(model.entries, random, op);
             WriteOutside(outside);
-            const bool racing = kind == 9;
-            int clicked = -1;
-            for (int i = 0; racing && i < n && clicked < 0; ++i) {
-                const int at = (k + i) % n;
-                if (model.Count(model.entries, model.entries[at].first) == 1 &&
-                    model.Count(outside, model.entries[at].first) <= 1)
-                    clicked = at;
-            }
-            if (clicked >= 0) { // the tick the user set, on the entry the window showed
-                SendMessageA(Entry(clicked)->doneBox, WM_LBUTTONUP, 0, 0);
-                for (auto& e : outside)
-                    if (e.first == model.entries[clicked].first)
-                        e.second = !model.entries[clicked].second;
-            } else if (racing) {
-                SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
-                if (outside.size() < MaxItems) outside.emplace_back("New Item", 0);
-            } else { // zelk notices: the quiet time ends and the file is read
+            if (!racing) { // zelk notices: the quiet time ends and the file is read
+                Sleep(QuietTime + 50);
                 SendMessageA(ThePlugin->mainWindow, WM_TIMER, ReloadTimer, 0);
+            } else {
+                // The click stores the edit, then its own change; both are
+                // merged with the file, each found by what the user saw.
+                const std::string text =
+                    edited < 0 ? "" : Model::Committed(typed, seen[edited].first);
+                const bool renames = edited >= 0 && text != seen[edited].first;
+                auto before = [&](int i) { return seen[i].first; };
+                auto after = [&](int i) { return i == edited && renames ? text : seen[i].first; };
+                const bool ticks = n && random() % 4;
+                SendMessageA(ticks ? Entry(k)->doneBox : ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
+                if (renames) {
+                    const int at = Model::Find(outside, seen, edited, before);
+                    if (at >= 0)
+                        outside[at].first = text;
+                    else // an edit of an entry gone comes back at its place
+                        outside.insert(outside.begin() + std::min<int>(edited, outside.size()),
+                                       {text, 0});
+                }
+                const int at = ticks ? Model::Find(outside, seen, k, after) : -1;
+                if (at >= 0) outside[at].second = !seen[k].second;
+                if (!ticks && n < MaxItems) outside.emplace_back("New Item", 0);
+                // The save waits for the other program's write to be quiet.
+                for (DWORD t = GetTickCount(); FirstPending() && GetTickCount() - t < 3000;)
+                    PumpMessages(20);
             }
             model.entries = outside;
             model.width = 100; // as the other program wrote it

@@ -138,8 +138,11 @@ void FitScrollBar(PluginInstance& p, const Layout& l) {
                            0};
         SetScrollInfo(p.scrollBar, SB_CTL, &info, TRUE);
     }
-    if (!l.scrollBar != !IsWindowVisible(p.scrollBar))
-        ShowWindow(p.scrollBar, l.scrollBar ? SW_SHOWNA : SW_HIDE);
+    // Its own visible style, not IsWindowVisible: while the main window is
+    // hidden every child reads as hidden, and a bar left showing would come
+    // back with the window.
+    const bool shown = (GetWindowLongA(p.scrollBar, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (l.scrollBar != shown) ShowWindow(p.scrollBar, l.scrollBar ? SW_SHOWNA : SW_HIDE);
 }
 
 // The window's height for its rows and, free-floating, the place the
