@@ -5,13 +5,14 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
-#include "plugin/EntryPoints.h"
 #include "data/Changes.h"
 #include "data/ItemList.h"
+#include "plugin/EntryPoints.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/ListActions.h"
 
@@ -57,52 +58,43 @@ bool ShowsWithin(const Entries& expected, int milliseconds = 2000) {
     return false;
 }
 
-// Pumps until every change is in the file: a save may wait for another
-// program's write to end.
-bool SavedWithin(int milliseconds = 3000) {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < DWORD(milliseconds);) {
-        PumpMessages(20);
-        if (!FirstPending()) return true;
+// "a b* New_Item": entries a, b (ticked) and "New Item".
+Entries Words(const std::string& words) {
+    Entries entries;
+    std::istringstream in(words);
+    for (std::string w; in >> w;) {
+        std::replace(w.begin(), w.end(), '_', ' ');
+        const bool ticked = w.back() == '*';
+        entries.emplace_back(w.substr(0, w.size() - ticked), ticked);
     }
-    return false;
+    return entries;
 }
 
-// Runs a Linux command on the paths (Wine's own names of them): links are
-// made and removed there, since Wine's DeleteFile removes a link's target.
-// The command may still run when this returns: the caller waits for its
-// effect. False where this is not Wine.
-bool RunUnix(std::string command, const std::vector<std::string>& paths) {
+// Pumps until every change is in the file (a save may wait for another
+// program's write).
+bool SavedWithin() {
+    for (DWORD start = GetTickCount(); FirstPending() && GetTickCount() - start < 3000;)
+        PumpMessages(20);
+    return !FirstPending();
+}
+
+// Links are made and removed by Linux commands on these paths (Wine's
+// DeleteFile removes a link's target); empty where this is not Wine.
+std::string UnixPath(const std::string& path) {
     typedef char*(CDECL * UnixNameFn)(LPCWSTR);
     auto unixName = reinterpret_cast<UnixNameFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-    if (!unixName) return false;
-    command = "start.exe /wait /unix " + command;
-    for (const std::string& path : paths) {
-        char* name = unixName(std::wstring(path.begin(), path.end()).c_str());
-        if (!name) return false;
-        command += std::string(" \"") + name + "\"";
-        HeapFree(GetProcessHeap(), 0, name);
-    }
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return false;
-    WaitForSingleObject(pi.hProcess, 10000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return true;
+    char* name = unixName ? unixName(std::wstring(path.begin(), path.end()).c_str()) : nullptr;
+    const std::string found = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return found;
 }
 
 // A folder whose path is `length` characters long, made under the program's.
 std::string FolderOfLength(size_t length) {
     std::string folder = ProgramDirectory() + "long";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    while (folder.size() + 1 < length) {
+    for (; CreateDirectoryA(folder.c_str(), nullptr), folder.size() + 1 < length;)
         folder += "\\" + std::string(std::min<size_t>(100, length - folder.size() - 2), 'd');
-        CreateDirectoryA(folder.c_str(), nullptr);
-    }
     return folder + "\\";
 }
 
@@ -238,117 +230,125 @@ TEST_F(SharingTest, EachSaveMergesTheFileAsItIs) {
     }
 }
 
-// An action taken with an editor open stores the edit with it; both reach a
-// merge with another program's write, whatever the action.
-TEST_F(SharingTest, AnOpenEditRidesWithEveryAction) {
+// Repeated texts, and an edit left open while another program writes (it
+// is saved with the action that ends it): each record finds the entry the
+// user saw by its tick, then its neighbour above (else below), then place.
+TEST_F(SharingTest, RepeatedTextsAndAnOpenEdit) {
+    auto edit = [](int i, const char* text) {
+        BeginEdit(Entry(i)->label);
+        SetWindowTextA(ThePlugin->editControl, text);
+    };
+    auto tick = [](int i) { SendMessageA(Entry(i)->doneBox, WM_LBUTTONUP, 0, 0); };
+    auto drag = [](int i, short y) {
+        for (UINT m : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP})
+            SendMessageA(Entry(i)->label, m, MK_LBUTTON,
+                         MAKELPARAM(30, m == WM_LBUTTONDOWN ? 7 : y));
+    };
     struct Case {
-        const char* name;
-        Entries start;
+        const char *start, *outside;
         std::function<void()> action;
-        Entries saved;
+        const char* saved;
     } cases[] = {
-        {"tick",
-         {{"A", 0}, {"B", 0}, {"C", 0}},
-         [] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); },
-         {{"X", 0}, {"A", 1}, {"B2", 0}, {"C", 0}}},
-        {"add",
-         {{"A", 0}, {"B", 0}, {"C", 0}},
-         [] { AddItem(); },
-         {{"X", 0}, {"A", 0}, {"B2", 0}, {"C", 0}, {"New Item", 0}}},
-        {"delete",
-         {{"A", 0}, {"B", 0}, {"C", 0}},
-         [] { DeleteItem(Entry(2)->label); },
-         {{"X", 0}, {"A", 0}, {"B2", 0}}},
-        {"move",
-         {{"A", 0}, {"B", 0}, {"C", 0}},
-         [] { MoveEntryBy(Entry(0), 1); },
-         {{"X", 0}, {"B2", 0}, {"A", 0}, {"C", 0}}},
-        {"remove ticked, the edited entry among them",
-         {{"A", 0}, {"B", 1}, {"C", 0}},
-         [] { RemoveTickedEntries(); },
-         {{"X", 0}, {"A", 0}, {"C", 0}}},
+        {"x milk* milk", "milk* milk", [&] { edit(1, "milk2"), RemoveTickedEntries(); }, "milk"},
+        {"milk milk*", "milk* milk", [&] { edit(1, "oat"), tick(0); }, "oat* milk*"},
+        {"a milk b milk c", "Y Z a milk b milk c", [&] { tick(3); }, "Y Z a milk b milk* c"},
+        {"a milk b milk c", "milk c x milk b", [] { DeleteItem(Entry(1)->label); }, "milk c x b"},
+        {"a milk b milk c", "Y a milk b milk c", [&] { drag(3, -900); }, "milk Y a milk b c"},
+        {"A B", "X A B", [&] { edit(1, "B2"), AddItem(); }, "X A B2 New_Item"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(Start(SettingsText(c.start)));
-        BeginEdit(Entry(1)->label);
-        SetWindowTextA(ThePlugin->editControl, "B2");
-        Entries outside = c.start;
-        outside.insert(outside.begin(), {"X", 0});
-        WriteOutside(Writer::replace, SettingsText(outside));
+        ASSERT_TRUE(Start(SettingsText(Words(c.start))));
+        WriteOutside(Writer::replace, SettingsText(Words(c.outside)));
         c.action(); // within the quiet time
         ASSERT_TRUE(SavedWithin());
-        EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(c.saved));
-        EXPECT_EQ(ListedEntries(), c.saved);
+        EXPECT_EQ(ListedEntries(), Words(c.saved));
+        EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(Words(c.saved)));
         Stop();
     }
 }
 
-// Among entries of the same text, a record finds the one the user acted on:
-// by the tick the user saw, then by the same neighbour above (else below),
-// then the nearest place, then the earlier one.
-TEST_F(SharingTest, RepeatedTextsFindTheEntryTheUserSaw) {
-    const Entries twoMilks = {{"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}};
+// Another program empties the file, or writes half of it, and the rest
+// later: meanwhile zelk neither shows, merges nor replaces the file and tells
+// nothing; then the tick made meanwhile is merged with it. A reader refusing
+// the replacement is waited out too; the unload waits a second.
+TEST_F(SharingTest, AWriterThatEmptiesTheFileAndWritesLater) {
+    const std::string path = SettingsPath(), text = SettingsText(Words("X A B"));
     struct Case {
-        const char* name;
-        Entries start, outside;
-        std::function<void()> action;
-        Entries saved;
+        DWORD access, share; // the other program's hold while it writes
+        bool holds, half;    // half the text first, the rest after `rest` ms
+        int rest, user;      // the user ticks (1), does nothing (0), ends zelk (2)
     } cases[] = {
-        {"remove ticked takes the ticked one, not the nearest",
-         {{"x", 0}, {"milk", 1}, {"milk", 0}},
-         {{"milk", 1}, {"milk", 0}},
-         [] { RemoveTickedEntries(); },
-         {{"milk", 0}}},
-        {"a rename by the tick the user saw, before the neighbour",
-         {{"milk", 0}, {"milk", 1}},
-         {{"milk", 1}, {"milk", 0}},
-         [] {
-             BeginEdit(Entry(1)->label);
-             SetWindowTextA(ThePlugin->editControl, "oat milk");
-             CommitEdit();
-         },
-         {{"oat milk", 1}, {"milk", 0}}},
-        {"a tick by the neighbour above",
-         twoMilks,
-         {{"Y", 0}, {"Z", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}},
-         [] { SendMessageA(Entry(3)->doneBox, WM_LBUTTONUP, 0, 0); },
-         {{"Y", 0}, {"Z", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 1}, {"c", 0}}},
-        {"a deletion by the neighbour below when the one above went",
-         twoMilks,
-         {{"milk", 0}, {"c", 0}, {"x", 0}, {"milk", 0}, {"b", 0}},
-         [] { DeleteItem(Entry(1)->label); },
-         {{"milk", 0}, {"c", 0}, {"x", 0}, {"b", 0}}},
-        {"a move takes the one moved, after the one above it",
-         twoMilks,
-         {{"Y", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}},
-         [] { MoveEntryBy(Entry(3), -1); },
-         {{"Y", 0}, {"a", 0}, {"milk", 0}, {"milk", 0}, {"b", 0}, {"c", 0}}},
-        {"a drag to the top",
-         twoMilks,
-         {{"Y", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"milk", 0}, {"c", 0}},
-         [] {
-             const LPARAM top = MAKELPARAM(30, static_cast<WORD>(-900));
-             SendMessageA(Entry(3)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
-             SendMessageA(Entry(3)->label, WM_MOUSEMOVE, MK_LBUTTON, top);
-             SendMessageA(Entry(3)->label, WM_LBUTTONUP, 0, top);
-         },
-         {{"milk", 0}, {"Y", 0}, {"a", 0}, {"milk", 0}, {"b", 0}, {"c", 0}}},
+        {GENERIC_WRITE, FILE_SHARE_READ, true, true, 800, 1}, // a Windows program
+        {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, true, true, 800, 1},
+        {GENERIC_WRITE, 0, false, false, 800, 1}, // a Linux shell's redirect, as Wine sees it
+        {GENERIC_WRITE, 0, false, true, 150, 1},  // a Linux program writing twice
+        {GENERIC_READ, FILE_SHARE_READ, true, false, 800, 1}, // a reader refusing the replacement
+        {GENERIC_WRITE, FILE_SHARE_READ, true, true, 800, 0},
+        {GENERIC_WRITE, FILE_SHARE_READ, true, true, 500, 2},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(Start(SettingsText(c.start)));
-        WriteOutside(Writer::replace, SettingsText(c.outside));
-        c.action();
-        ASSERT_TRUE(SavedWithin());
-        EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(c.saved));
-        EXPECT_EQ(ListedEntries(), c.saved);
+        ASSERT_TRUE(Start(SettingsText(Words("A B"))));
+        const bool writes = c.access == GENERIC_WRITE;
+        const DWORD half = c.half ? DWORD(text.size() / 2) : 0;
+        HANDLE file = CreateFileA(path.c_str(), c.access, c.share, nullptr,
+                                  writes ? TRUNCATE_EXISTING : OPEN_EXISTING, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(file, text.data(), half, &n, nullptr);
+        if (!c.holds) CloseHandle(file);
+        std::thread other([&] {
+            Sleep(c.rest);
+            if (!c.holds)
+                file = CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, 0, OPEN_EXISTING, 0, 0);
+            DWORD m = 0;
+            if (writes) WriteFile(file, text.data() + half, DWORD(text.size()) - half, &m, nullptr);
+            CloseHandle(file);
+        });
+        const Entries before = Words(c.user ? "A* B" : "A B");
+        const Entries after = Words(!writes ? "A* B" : c.user ? "X A* B" : "X A B");
+        MessageBoxSeen seen = WatchMessageBoxes([&] {
+            if (c.user) SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+            if (c.user == 2) return Stop();
+            for (DWORD t = GetTickCount(); GetTickCount() - t < 1500; PumpMessages(20))
+                ASSERT_TRUE(ListedEntries() == before || ListedEntries() == after) << &c - cases;
+            EXPECT_TRUE(SavedWithin());
+        });
+        other.join();
+        EXPECT_EQ(seen.count, 0) << &c - cases;
+        EXPECT_EQ(ReadFileText(path), SettingsText(after)) << &c - cases;
         Stop();
     }
 }
 
-// Insert's editor opens on the new entry only when it shows: not when a
-// merge put it past the 50th.
+// A linked zelk.rc stays a link: each save replaces the target, whose backup,
+// temporary files (past MAX_PATH here: a 250-character path) and folder
+// watch are used.
+TEST_F(SharingTest, ALinkedFileStaysALink) {
+    RemoveSettingsFiles();
+    const std::string target = FolderOfLength(243) + "real.rc", stray = target + ".0badc0de.tmp";
+    WriteFileText(target, SettingsText({{"A", 0}}));
+    WriteFileText(stray, "a copy killed mid-save");
+    DeleteFileA((target + ".bak").c_str());
+    auto unix = [](std::string command) { system(("start /wait /unix " + command).c_str()); };
+    if (UnixPath(target).empty()) GTEST_SKIP() << "Wine only";
+    unix("/bin/ln -s " + UnixPath(target) + " " + UnixPath(SettingsPath()));
+    for (int i = 0; i < 100 && !FileExistsAt(SettingsPath()); ++i)
+        Sleep(50);
+    ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
+    SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(ReadFileText(target + ".bak"), SettingsText({{"A", 0}}));
+    EXPECT_FALSE(FileExistsAt(SettingsPath() + ".bak") || FileExistsAt(stray));
+    WriteFileText(target, SettingsText({{"A", 1}, {"B", 0}}));
+    EXPECT_TRUE(ShowsWithin({{"A", 1}, {"B", 0}})) << "the target's folder is watched";
+    Stop();
+    WriteFileText(target, SettingsText({{"C", 0}}));
+    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"C", 0}})) << "still a link";
+    EXPECT_TRUE(TemporaryFiles(target).empty());
+    unix("/bin/rm " + UnixPath(SettingsPath()));
+    for (int i = 0; i < 100 && FileExistsAt(SettingsPath()); ++i)
+        Sleep(50);
+}
+
+// Insert opens no editor when a merge put the new entry past the 50th.
 TEST_F(SharingTest, InsertPastFiftyOpensNoEditor) {
     Entries entries(49, {"e", 0});
     ASSERT_TRUE(Start(SettingsText(entries)));
@@ -360,133 +360,6 @@ TEST_F(SharingTest, InsertPastFiftyOpensNoEditor) {
     EXPECT_FALSE(Edit.open);
     entries.emplace_back("New Item", 0);
     EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(entries));
-}
-
-// Another program empties the file and writes it later, or writes it in
-// two parts. Meanwhile the window neither shows nor merges the file, no save
-// replaces it and nothing is told; once the write has landed, the tick made
-// meanwhile is merged with it. A hold that refuses the replacement (a
-// reader without delete sharing) is waited out the same way; the shell
-// ending zelk waits a second. A reload alone waits too.
-TEST_F(SharingTest, AWriterThatEmptiesTheFileAndWritesLater) {
-    const Entries start = {{"A", 0}, {"B", 0}}, ticked = {{"A", 1}, {"B", 0}};
-    const Entries written = {{"X", 0}, {"A", 0}, {"B", 0}}, merged = {{"X", 0}, {"A", 1}, {"B", 0}};
-    struct Case {
-        const char* name;
-        DWORD access, share; // the other program's hold while it writes
-        bool holds, firstHalf;
-        int rest; // ms until the rest is written
-        enum { tick, none, unload } user;
-    } cases[] = {
-        {"a Windows program", GENERIC_WRITE, FILE_SHARE_READ, true, true, 800, Case::tick},
-        {"one sharing deletion", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, true, true,
-         800, Case::tick},
-        {"a Linux shell's redirect", GENERIC_WRITE, 0, false, false, 800, Case::tick},
-        {"a Linux program writing twice", GENERIC_WRITE, 0, false, true, 150, Case::tick},
-        {"a reader refusing the replacement", GENERIC_READ, FILE_SHARE_READ, true, false, 800,
-         Case::tick},
-        {"a reload alone", GENERIC_WRITE, FILE_SHARE_READ, true, true, 800, Case::none},
-        {"the shell ends zelk meanwhile", GENERIC_WRITE, FILE_SHARE_READ, true, true, 500,
-         Case::unload},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(Start(SettingsText(start)));
-        const bool writes = c.access == GENERIC_WRITE;
-        const std::string path = SettingsPath(), text = SettingsText(written);
-        const size_t half = c.firstHalf ? text.size() / 2 : 0;
-        DWORD n = 0;
-        HANDLE file = CreateFileA(path.c_str(), c.access, c.share, nullptr,
-                                  writes ? TRUNCATE_EXISTING : OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        WriteFile(file, text.data(), DWORD(half), &n, nullptr);
-        if (!c.holds) CloseHandle(file);
-        std::thread other([&] {
-            Sleep(c.rest);
-            if (!c.holds) {
-                file =
-                    CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-                SetFilePointer(file, 0, nullptr, FILE_END);
-            }
-            DWORD m = 0;
-            if (writes) WriteFile(file, text.data() + half, DWORD(text.size() - half), &m, nullptr);
-            CloseHandle(file);
-        });
-        const Entries before = c.user == Case::none ? start : ticked;
-        const Entries after = !writes ? ticked : c.user == Case::none ? written : merged;
-        MessageBoxSeen seen = WatchMessageBoxes([&] {
-            if (c.user != Case::none) SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
-            if (c.user == Case::unload) return Stop();
-            for (DWORD t = GetTickCount(); GetTickCount() - t < 1500;) {
-                PumpMessages(20);
-                const Entries shown = ListedEntries();
-                ASSERT_TRUE(shown == before || shown == after) << shown.size();
-            }
-            EXPECT_TRUE(SavedWithin());
-            EXPECT_EQ(ListedEntries(), after);
-        });
-        other.join();
-        EXPECT_EQ(seen.count, 0);
-        EXPECT_EQ(ReadFileText(path), SettingsText(after));
-        Stop();
-    }
-}
-
-// A settings file that is a symbolic link stays one: each save replaces the
-// link's target, and the backup, the temporary files (past MAX_PATH here)
-// and the folder watch are the target's.
-TEST_F(SharingTest, ALinkedFileStaysALink) {
-    RemoveSettingsFiles();
-    const std::string folder = FolderOfLength(243), target = folder + "real.rc";
-    const std::string stray = target + ".0badc0de.tmp";
-    WriteFileText(target, SettingsText({{"A", 0}}));
-    WriteFileText(stray, "a copy killed mid-save");
-    DeleteFileA((target + ".bak").c_str());
-    DeleteFileA((SettingsPath() + ".bak").c_str());
-    if (!RunUnix("/bin/ln -s", {target, SettingsPath()})) GTEST_SKIP() << "Wine only";
-    struct Unlink {
-        ~Unlink() {
-            RunUnix("/bin/rm", {SettingsPath()});
-            for (int i = 0; i < 100 && FileExistsAt(SettingsPath()); ++i)
-                Sleep(50);
-        }
-    } unlink;
-    for (int i = 0; i < 100 && !FileExistsAt(SettingsPath()); ++i)
-        Sleep(50);
-    ASSERT_EQ(beginPlugin(GetModuleHandleA(nullptr)), 0);
-    SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0);
-    EXPECT_EQ(ReadFileText(target), SettingsText({{"A", 1}}));
-    EXPECT_EQ(ReadFileText(target + ".bak"), SettingsText({{"A", 0}}));
-    EXPECT_FALSE(FileExistsAt(SettingsPath() + ".bak"));
-    EXPECT_FALSE(FileExistsAt(stray));
-    WriteFileText(target, SettingsText({{"A", 1}, {"B", 0}}));
-    ASSERT_TRUE(ShowsWithin({{"A", 1}, {"B", 0}})) << "the target's folder is watched";
-    SendMessageA(Entry(1)->doneBox, WM_LBUTTONUP, 0, 0);
-    Stop();
-    WriteFileText(target, SettingsText({{"C", 0}}));
-    EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText({{"C", 0}})) << "still a link";
-    EXPECT_TRUE(TemporaryFiles(target).empty());
-}
-
-// A settings path of 247 to 255 characters: the save's and the backup's
-// temporary files run past MAX_PATH and still have names of their own.
-TEST_F(SharingTest, LongPathsSave) {
-    for (size_t length : {247, 251, 255}) {
-        ASSERT_TRUE(Start(SettingsText({{"A", 0}})));
-        const std::string path = FolderOfLength(length - 7) + "zelk.rc";
-        ASSERT_EQ(path.size(), length);
-        CopyFileA(SettingsPath().c_str(), path.c_str(), FALSE);
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, ThePlugin->settingsPath, PathSize);
-        MessageBoxSeen seen =
-            WatchMessageBoxes([] { SendMessageA(Entry(0)->doneBox, WM_LBUTTONUP, 0, 0); });
-        EXPECT_EQ(seen.count, 0) << length;
-        EXPECT_EQ(ReadFileText(path), SettingsText({{"A", 1}})) << length;
-        EXPECT_EQ(ReadFileText(path + ".bak"), SettingsText({{"A", 0}})) << length;
-        EXPECT_TRUE(TemporaryFiles(path).empty());
-        Stop();
-        DeleteFileA(path.c_str());
-        DeleteFileA((path + ".bak").c_str());
-    }
 }
 
 // An open edit and Undo Delete outlive a reload that moved their entries.
@@ -539,10 +412,9 @@ TEST_F(SharingTest, TwoCopiesOnOneFile) {
         buttons[i] = FindWindowExA(main, nullptr, "zelk", nullptr);
         ASSERT_NE(buttons[i], nullptr);
     }
-    // A save right after the other copy's waits for the quiet time.
     for (int i : {0, 1, 0})
         SendMessageA(buttons[i], WM_LBUTTONUP, 0, 0);
-    PumpMessages(600);
+    PumpMessages(600); // a save right after the other copy's waits for the quiet time
     EXPECT_EQ(ReadFileText(shared),
               SettingsText({{"New Item", 0}, {"New Item", 0}, {"New Item", 0}}));
     for (HMODULE copy : copies) {
