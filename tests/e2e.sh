@@ -26,6 +26,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 . "$ROOT/scripts/wine-env"
+. "$ROOT/scripts/x-windows"
 DEVHOST=$ZELK_BUILD/host/devhost.exe
 WORK=$ZELK_BUILD/e2e
 LOG=$WORK/wine.log
@@ -82,9 +83,12 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 devhost() { "$ZELK_WINE" "$DEVHOST" "$@" >>"$LOG" 2>&1; }
 
+# Returns once devhost shows a window, or after half a minute (a first
+# start in a fresh prefix is slow); the scenario then checks which window.
 start_host() {
     "$ZELK_WINE" "$DEVHOST" "$@" >>"$LOG" 2>&1 &
     HOST_PID=$!
+    devhost_window_shows 30
 }
 
 host_running() { [ -n "$HOST_PID" ] && kill -0 "$HOST_PID" 2>/dev/null; }
@@ -171,21 +175,7 @@ longest_run() {
         END { print best + 0 }'
 }
 
-# Every devhost window larger than 1x1 that is shown, as "X Y W H" lines.
-window_geometries() {
-    local id
-    for id in $(xwininfo -root -tree | awk '/"devhost.exe"/ && $0 !~ / 1x1\+/ { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | awk '
-            /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-            /Width:/ { w = $NF } /Height:/ { h = $NF }
-            /Map State: IsViewable/ { shown = 1 }
-            END { if (shown) print x, y, w, h }'
-    done
-}
-
-# The plug-in's top-level X window (devhost's only one larger than 1x1 that
-# is mapped) as "X Y W H".
-window_geometry() { window_geometries | head -n 1; }
+# window_geometries and window_geometry: scripts/x-windows.
 
 # Succeeds when the plug-in's window is at X Y and W x H, and keeps X Y in WX WY.
 WX=0 WY=0
@@ -678,9 +668,10 @@ scenario_script() {
 
 # At 144 DPI (LogPixels in a copy of the prefix's user settings: the other
 # scenarios keep 96) all is half as large again: for three entries a 150 x 114
-# window, entry i's label 112x23 at (30, 23i + 12). The picture goes to docs/.
+# window, entry i's label 112x23 at (30, 23i + 12). The picture goes to
+# $WORK, or to ZELK_PICTURES when set (`make screenshots` sets it to docs/).
 scenario_dpi() {
-    echo "-- 144 DPI: zelk scaled by 1.5, screenshot in docs/"
+    echo "-- 144 DPI: zelk scaled by 1.5, screenshot in ${ZELK_PICTURES:-$WORK}"
     stop_leftover_host
     local own=$WINEPREFIX entry
     mkdir -p "$WORK/prefix144"
@@ -697,7 +688,7 @@ scenario_dpi() {
             eval 'is_colour 41 23 $DONE_BG && is_colour 41 46 $BG && is_colour 41 69 $BG' &&
         check "the text is scaled too" text_at_least 60 40 45 112 23 $TEXT
     import -window root -crop 150x114+10+10 +repage -filter point -resize 200% \
-        -strip -define png:exclude-chunks=date,time "$ROOT/docs/screenshot-144dpi.png"
+        -strip -define png:exclude-chunks=date,time "${ZELK_PICTURES:-$WORK}/screenshot-144dpi.png"
     devhost --quit
     host_ended "devhost at 144 DPI ends after --quit"
     "$ZELK_WINESERVER" -k 2>/dev/null
