@@ -1776,7 +1776,8 @@ TEST_F(WindowTest, KeyTable) {
         Entries after;
         int focus; // the focused row, -1 for Add Item
         int menus = 0;
-        bool kept = true; // the keyboard is in zelk's list at the end
+        bool kept = true;           // the keyboard is in zelk's list at the end
+        const char* then = nullptr; // a command broadcast after the keys
     } cases[] = {
         {abc, "Up", abc, 0},
         {abc, "Down Down Down", abc, 2},
@@ -1805,6 +1806,17 @@ TEST_F(WindowTest, KeyTable) {
         {abc, "S-F10", abc, 0, 1},
         {abc, "Down Apps", abc, 1, 1},
         {abc, "Down Escape", abc, 1, 0, false},
+        // The focused entry gone: the first after it that stays, else the
+        // last, else Add Item.
+        {{{"1", 0}, {"2", 1}, {"3", 1}, {"4", 1}, {"5", 0}, {"6", 0}},
+         "Down Down",
+         {{"1", 0}, {"5", 0}, {"6", 0}},
+         1,
+         0,
+         true,
+         "RemoveTicked"},
+        {{{"a", 0}, {"b", 1}, {"c", 1}}, "Down", {{"a", 0}}, 0, 0, true, "RemoveTicked"},
+        {{{"a", 1}, {"b", 1}}, "Down", {}, -1, 0, true, "RemoveTicked"},
     };
     HostSetMenuHook([](void*) { SetFocus(nullptr); },
                     nullptr); // the shell's menu takes the keyboard
@@ -1817,6 +1829,7 @@ TEST_F(WindowTest, KeyTable) {
         EXPECT_EQ(GetFocus(), P().mainWindow) << "the Focus command gives zelk the keyboard";
         const int menus = HostMenuShowCount();
         Keys(c.keys);
+        if (c.then) Broadcast((std::string("@ovletInternal ") + c.then).c_str());
         EXPECT_EQ(File(), SettingsText(c.after));
         EXPECT_EQ(RowOfEntry(FocusedEntry()), c.focus);
         EXPECT_EQ(HostMenuShowCount() - menus, c.menus);
