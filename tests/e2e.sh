@@ -717,6 +717,30 @@ scenario_keyboard() {
     host_ended "devhost ends after --quit"
 }
 
+# Quick clicks on Add Item: it moves down a row with each addition, so the
+# next click lands on the new row (its label, or its tick box) and the one
+# after that makes a double-click there. Each still counts as a click on Add
+# Item: five quick clicks are five entries, no editor opens, nothing ticks.
+scenario_quick() {
+    echo "-- quick: five quick clicks on Add Item add five entries"
+    stop_leftover_host
+    rm -f "$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window appears with no entries" window_is 10 10 100 30 || return
+    xdotool mousemove $((WX + 50)) $((WY + 19)) click --repeat 5 --delay 150 1
+    eventually "five quick clicks, over the new rows' labels, add five entries" \
+        window_is 10 10 100 105 || return
+    xdotool mousemove $((WX + 10)) $((WY + 15 * 5 + 19)) click --repeat 5 --delay 150 1
+    eventually "five more, over the new rows' tick boxes, add five more" \
+        window_is 10 10 100 180 || return
+    park_pointer
+    sleep 0.3
+    check "ten entries, none ticked" eval '[ "$(rc_entries)" = "$(yes "New Item|0" | head -n 10)" ]'
+    check "no editor opened" editor_closed 10
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 # ---- main ----------------------------------------------------------------------
 
 for tool in xdotool xwininfo xdpyinfo import convert "$ZELK_WINE"; do
@@ -733,7 +757,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard}; do
+for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard quick}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"
