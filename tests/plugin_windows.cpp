@@ -1685,6 +1685,46 @@ TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
     EXPECT_TRUE(RowVisible(49));
 }
 
+// A drag in a list taller than the screen: while the pointer rests within
+// half a row of the window's bottom the rows scroll, whole rows and at most
+// one per 100 ms, and stop once it leaves; at the top they scroll back. So
+// an entry can be dragged past the rows that were in view.
+TEST_F(DisplayTest, ADragScrollsTheListAtItsEdges) {
+    SeamDpi = 192; // rows 30 pixels apart, the first label 16 from the top
+    Entries entries;
+    for (int i = 0; i < 50; ++i)
+        entries.push_back({"e" + std::to_string(i), 0});
+    ASSERT_TRUE(Start(SettingsText(entries)));
+    const int bottom = ChildRect(P().scrollBar).bottom - 5;
+    auto send = [&](UINT message, int y) { // y in the main window; entry 0 is dragged
+        POINT at = {60, y};
+        MapWindowPoints(P().mainWindow, Entry(0)->label, &at, 1);
+        SendMessageA(Entry(0)->label, message, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    };
+    auto rest = [&](int y, int ms) { // the rows scrolled while resting at y
+        const int before = ChildRect(Entry(0)->label).top;
+        const DWORD start = GetTickCount();
+        send(WM_MOUSEMOVE, y);
+        PumpMessages(ms);
+        const int by = before - ChildRect(Entry(0)->label).top;
+        EXPECT_TRUE(by % 30 == 0 && std::abs(by / 30) <= int(GetTickCount() - start) / 100 + 1);
+        return by / 30;
+    };
+    send(WM_LBUTTONDOWN, 31);
+    EXPECT_EQ(rest(200, 300), 0) << "away from the edges";
+    EXPECT_GE(rest(bottom, 400), 1) << "at the bottom";
+    EXPECT_EQ(rest(200, 300), 0) << "it stops once the pointer leaves";
+    EXPECT_LE(rest(2, 400), -1) << "at the top";
+    send(WM_MOUSEMOVE, bottom);
+    for (int waited = 0; waited < 10000 && ChildRect(P().addButton).bottom > bottom; waited += 50)
+        PumpMessages(50);
+    const RECT r47 = ChildRect(Entry(47)->label);
+    send(WM_LBUTTONUP, (r47.top + r47.bottom) / 2);
+    Entries after(entries.begin() + 1, entries.end());
+    after.insert(after.begin() + 47, entries[0]);
+    EXPECT_EQ(ListedEntries(), after) << "dropped after the 48th entry, once in view";
+}
+
 // High contrast paints in the system's colours (after SetSysColors too), and
 // turns translucency off, the file untouched; off brings the style back.
 TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {

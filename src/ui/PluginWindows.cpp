@@ -468,6 +468,9 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CAPTURECHANGED:
         ReorderOnCaptureLost(window);
         return 0;
+    case WM_TIMER:
+        if (ReorderOnTimer(window, wParam)) return 0;
+        break;
     case WM_LBUTTONDBLCLK:
         BeginEdit(window);
         return 0;
