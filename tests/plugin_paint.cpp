@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "ui/FocusState.h"
 #include "ui/Layout.h"
 #include "ui/Paint.h"
 
@@ -30,6 +31,77 @@ class PaintTest : public testing::Test {
         RemoveSettingsFiles();
     }
 };
+
+// The colour most pixels that differ between two shots have in the first
+// (the rest are smoothed edges), and the box around all of them.
+std::pair<COLORREF, RECT> Drawn(const Shot& with, const Shot& without) {
+    std::map<COLORREF, int> colours;
+    RECT box = {with.width, with.height, 0, 0};
+    for (int y = 0; y < with.height; ++y)
+        for (int x = 0; x < with.width; ++x)
+            if (with.at(x, y) != without.at(x, y)) {
+                ++colours[with.at(x, y)];
+                box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                       std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+            }
+    auto most = std::max_element(colours.begin(), colours.end(),
+                                 [](auto& a, auto& b) { return a.second < b.second; });
+    return {most == colours.end() ? CLR_INVALID : most->first, box};
+}
+
+// The least contrast a colour reaches against the pixels of a box.
+double LeastContrast(COLORREF c, const Shot& under, RECT box) {
+    double least = 21;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x)
+            least = std::min(least, Contrast(c, under.at(x, y)));
+    return least;
+}
+
+// The open gradient as the shell paints it on a surface of that size,
+// with the frame zelk has it paint.
+Shot GradientAlone(int width, int height) {
+    const PluginInstance& p = *ThePlugin;
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    const Frame f = PaintedFrame(width, height, p.bevelWidth, p.borderWidth);
+    const StyleRecord& r = *p.styleRecord;
+    MakeGradient(dc, {0, 0, width, height}, r.gradientType, p.colour, p.colourTo, r.flag != 0,
+                 r.valueA, r.valueB, f.bevel, p.borderColour, f.border);
+    Shot shot = {width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            shot.pixels.push_back(GetPixel(dc, x, y));
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return shot;
+}
+
+// The keyboard's focus mark on `window` (the focus on `item`, null for Add
+// Item), against the same window without it: each pixel it changed stands
+// out 3:1 from the pixel it covered, and none lies in the box `letters`.
+void ExpectFocusMark(HWND window, ListItem* item, RECT letters, const std::string& what) {
+    const Shot without = Capture(window);
+    SetFocusedEntry(item);
+    SetFocus(ThePlugin->mainWindow);
+    const Shot with = Capture(window);
+    SetFocus(nullptr);
+    int dots = 0;
+    for (int y = 0; y < with.height; ++y)
+        for (int x = 0; x < with.width; ++x) {
+            if (with.at(x, y) == without.at(x, y)) continue;
+            ++dots;
+            EXPECT_GE(Contrast(with.at(x, y), without.at(x, y)), 3.0)
+                << what << " " << x << "," << y;
+            EXPECT_FALSE(x >= letters.left && x < letters.right && y >= letters.top &&
+                         y < letters.bottom)
+                << what << ": the mark crosses the text at " << x << "," << y;
+        }
+    EXPECT_GE(dots, with.width / 2) << what;
+}
 
 } // namespace
 
@@ -101,35 +173,28 @@ TEST_F(PaintTest, LabelsShowTheirStateAndText) {
 }
 
 // Every shipped style keeps its texts readable (WCAG: 4.5:1 for text, 3:1
-// for the subdued ticked text) against the background under their letters,
-// as painted; its boxes stand out from the window, and a tick from the box
-// it is in.
+// for the subdued ticked text) against every pixel the gradient painted in
+// the box of its letters, Add Item included; the keyboard's focus mark
+// stands out 3:1 from every pixel it covers, ticked or not, off the
+// letters; its boxes stand out from the window, and a tick from the box it
+// is in.
 TEST_F(PaintTest, ShippedStylesAreReadable) {
     for (const char* style : {"default.style", "light.style", "dark.style", "flat.style"}) {
         UseStyle(style);
         ASSERT_TRUE(Start(SettingsText({{"open", 0}, {"ticked", 1}})));
         const PluginInstance& p = *ThePlugin;
-        for (int i = 0; i < 2; ++i) {
-            const double least = i ? 3.0 : 4.5;
-            // The text's own colour is the one most of its pixels have (the
-            // rest are smoothed edges), measured against what lies under it.
-            const LabelShots label = CaptureLabel(i);
-            std::map<COLORREF, int> colours;
-            for (size_t at = 0; at < label.withText.pixels.size(); ++at)
-                if (label.withText.pixels[at] != label.withoutText.pixels[at])
-                    ++colours[label.withText.pixels[at]];
-            ASSERT_FALSE(colours.empty()) << style << ": entry " << i << " shows no text";
-            const COLORREF text =
-                std::max_element(colours.begin(), colours.end(), [](auto& a, auto& b) {
-                    return a.second < b.second;
-                })->first;
-            double lowest = 21;
-            for (size_t at = 0; at < label.withText.pixels.size(); ++at)
-                if (label.withText.pixels[at] == text)
-                    lowest = std::min(lowest, Contrast(text, label.withoutText.pixels[at]));
-            EXPECT_GE(lowest, least) << style << ": entry " << i;
+        for (int i = 0; i < 3; ++i) {
+            const std::string what =
+                style + (i < 2 ? ": entry " + std::to_string(i) : ": Add Item");
+            HWND window = i < 2 ? Entry(i)->label : p.addButton;
+            LabelShots shots = {Capture(window), {}};
+            shots = i < 2 ? CaptureLabel(i)
+                          : LabelShots{shots.withText, GradientAlone(shots.withText.width, 15)};
+            const auto [text, letters] = Drawn(shots.withText, shots.withoutText);
+            ASSERT_NE(text, CLR_INVALID) << what << " shows no text";
+            EXPECT_GE(LeastContrast(text, shots.withoutText, letters), i == 1 ? 3.0 : 4.5) << what;
+            ExpectFocusMark(window, i < 2 ? Entry(i) : nullptr, letters, what);
         }
-
         // The box's edge against the window just beside it, on screen.
         for (int i = 0; i < 2; ++i) {
             RECT box;
@@ -183,53 +248,92 @@ TEST_F(PaintTest, BackgroundAndAddButton) {
 // A style's frame moves only the text: its rectangle is the label inset by
 // the frame, at least 9 pixels tall and half the label wide; the label stays
 // where it was, and its text shows whole (as with a 1/1 frame), a long one
-// cut at its end only.
+// cut at its end only. The frame is painted (and the text inset) at most 5
+// pixels each side, so that at least a third of the 15-pixel row keeps its
+// gradient inside the border (a ticked row its reversed one); the focus
+// mark runs between the frame and the text, never across the letters.
 TEST_F(PaintTest, StyleFramesKeepTheTextWhole) {
     const std::pair<int, int> widths[] = {{1, 1}, {0, 0}, {2, 1},   {2, 2},
                                           {3, 1}, {5, 0}, {10, 10}, {100, 100}};
     RECT reference = {};
     for (const auto& w : widths) {
         SCOPED_TRACE(testing::Message() << w.first << "/" << w.second);
-        const int frame = w.first + w.second;
+        const int frame = std::min(w.first + w.second, 5), border = std::min(w.second, 5);
         const int height = std::max(15 - 2 * frame, 9), width = std::max(75 - 2 * frame, 37);
         const RECT text = CaptionTextRect(75, 15, w.first, w.second, 96);
         const RECT expected = {(75 - width) / 2, (15 - height) / 2, (75 + width) / 2,
                                (15 + height) / 2};
         EXPECT_TRUE(EqualRect(&text, &expected));
         UseStyleText("bevelWidth: " + std::to_string(w.first) + "\nborderWidth: " +
-                     std::to_string(w.second) + "\nborderColor: #204080\n" + FlatStyle);
-        ASSERT_TRUE(Start(SettingsText({{"Opy", 0}, {std::string(40, 'W'), 0}})));
+                     std::to_string(w.second) + "\nborderColor: #000000\n" + FlatStyle);
+        ASSERT_TRUE(Start(SettingsText({{"Opy", 0}, {std::string(40, 'W'), 0}, {"Opy", 1}})));
         RECT r;
         GetWindowRect(Entry(0)->label, &r);
         MapWindowPoints(HWND_DESKTOP, ThePlugin->mainWindow, reinterpret_cast<POINT*>(&r), 2);
         EXPECT_TRUE(r.left == 20 && r.top == 8 && r.bottom == 23) << "the geometry stays";
-        const RECT shown = Capture(Entry(0)->label).Extent(Text);
+        const LabelShots open = CaptureLabel(0);
+        const RECT shown = open.withText.Extent(Text);
         const RECT cut = Capture(Entry(1)->label).Extent(Text);
         if (&w == widths) reference = shown;
         EXPECT_TRUE(EqualRect(&shown, &reference)) << "the whole text, as with 1/1";
         EXPECT_TRUE(cut.left >= text.left - 1 && cut.right <= text.right) << "cut at its end";
+        const Shot ticked = CaptureLabel(2).withoutText;
+        for (int y = 0; y < 15; ++y) { // a flat style: no bevel shows, only the border
+            const bool edge = y < border || y >= 15 - border;
+            EXPECT_EQ(open.withoutText.at(37, y), edge ? 0 : Colour) << y;
+            EXPECT_EQ(ticked.at(37, y), edge ? 0 : ColourTo) << y;
+        }
+        ExpectFocusMark(Entry(0)->label, Entry(0), Drawn(open.withText, open.withoutText).second,
+                        "focus");
         Stop();
     }
 }
 
-// A text colour under 2:1 against the gradient behind it (an unparsable one
-// reads as the shell's default) is drawn black or white, whichever stands
-// out more.
+// A text colour under 2:1 against a pixel the gradient painted in the box
+// of its letters (an unparsable one reads as the shell's default) is drawn
+// black or white, whichever has the better worst case there; where that is
+// under 2:1 too, with a one-pixel halo of the other. Ticked text and Add
+// Item alike.
 TEST_F(PaintTest, UnreadableTextColoursTurnBlackOrWhite) {
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255), none = CLR_INVALID;
     struct Case {
-        const char *text, *from, *to;
-        COLORREF drawn;
-    } cases[] = {{"#GGGGGG", "#ffffff", "#d0d0d0", RGB(0, 0, 0)},
-                 {"#202020", "#000000", "#404040", RGB(255, 255, 255)},
-                 {"#e0e0e0", "#ffffff", "#c0c0c0", RGB(0, 0, 0)},
-                 {"#ffff00", "#000000", "#202060", RGB(255, 255, 0)}};
+        const char *gradient, *from, *to, *text, *label;
+        int done; // the entry's tick; -1: Add Item is looked at instead
+        COLORREF drawn, halo;
+    } cases[] = {
+        {"Vertical", "#ffffff", "#d0d0d0", "#GGGGGG", "IIII", 0, black, none},
+        {"Vertical", "#000000", "#404040", "#202020", "IIII", 0, white, none},
+        {"Vertical", "#ffffff", "#c0c0c0", "#e0e0e0", "IIII", 0, black, none},
+        {"Vertical", "#000000", "#202060", "#ffff00", "IIII", 0, RGB(255, 255, 0), none},
+        // Readable against both ends, lost in the middle.
+        {"Vertical", "#000000", "#ffffff", "#7f7f7f", "IIII", 0, black, none},
+        {"Horizontal", "#000000", "#ffffff", "#7f7f7f", "IIII", 0, black, none},
+        {"Horizontal", "#000000", "#ffffff", "#000000", "IIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIII", 0,
+         black, white},
+        {"Vertical", "#000000", "#303030", "#202020", "IIII", 1, white, none},
+        {"Vertical", "#000000", "#303030", "#202020", nullptr, -1, white, none},
+    };
     for (const Case& c : cases) {
-        UseStyleText(std::string("toolbar: Gradient Vertical\nbevelWidth: 0\nborderWidth: 0\n"
-                                 "toolbar.color: ") +
-                     c.from + "\ntoolbar.colorTo: " + c.to + "\ntoolbar.textColor: " + c.text);
-        ASSERT_TRUE(Start(SettingsText({{"IIII", 0}})));
-        const Shot label = Capture(Entry(0)->label);
-        EXPECT_GT(std::count(label.pixels.begin(), label.pixels.end(), c.drawn), 8) << c.text;
+        SCOPED_TRACE(testing::Message() << c.gradient << " " << c.from << " " << c.to << " "
+                                        << c.text << " " << c.done);
+        UseStyleText(std::string("bevelWidth: 0\nborderWidth: 0\ntoolbar: Gradient ") + c.gradient +
+                     "\ntoolbar.color: " + c.from + "\ntoolbar.colorTo: " + c.to +
+                     "\ntoolbar.textColor: " + c.text +
+                     "\nwindow.label.unfocus.textColor: " + c.text);
+        ASSERT_TRUE(Start(SettingsText({{c.label ? c.label : "a", c.done}})));
+        LabelShots shots = {Capture(ThePlugin->addButton), {}};
+        shots = c.done < 0 ? LabelShots{shots.withText, GradientAlone(shots.withText.width, 15)}
+                           : CaptureLabel(0);
+        auto drawn = [&](COLORREF colour) {
+            int n = 0;
+            for (size_t at = 0; at < shots.withText.pixels.size(); ++at)
+                n += shots.withText.pixels[at] != shots.withoutText.pixels[at] &&
+                     shots.withText.pixels[at] == colour;
+            return n;
+        };
+        EXPECT_GT(drawn(c.drawn), 8);
+        const int halo = drawn(c.halo != none ? c.halo : c.drawn == black ? white : black);
+        EXPECT_TRUE(c.halo != none ? halo > 8 : halo == 0) << "a halo just where it is due";
         Stop();
     }
 }
