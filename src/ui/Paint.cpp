@@ -336,9 +336,10 @@ void DrawInsertionMark(HDC dc, RECT rect, bool atTop) {
         rect.top = rect.bottom - Scale(2, p->dpi);
     }
     const PaintedPixels pixels(dc);
+    const COLORREF colour = OpenLook(*p).text;
     for (int y = rect.top; y < rect.bottom; ++y)
         for (int x = rect.left; x < rect.right; ++x)
-            MarkPixel(dc, pixels, x, y, OpenLook(*p).text);
+            MarkPixel(dc, pixels, x, y, colour);
 }
 
 // Measured the way DrawCaptioned draws: same font, same inset.
