@@ -116,14 +116,15 @@ unsigned FirstTemporaryId(HINSTANCE module) {
 
 } // namespace
 
-// Under Wine a link shows no reparse point: a final path other than the
-// path opened is taken as a link.
+// The final path is the target even where it names the settings file itself
+// (its case, its long names): under Wine a link shows no reparse point.
 bool PluginInstance::FindTarget() {
     wchar_t final[LongPathSize], found[LongPathSize];
-    const bool link = FinalPathOf(final, settingsPath) && lstrcmpiW(final, settingsPath);
-    if (!LongFormPath(found, link ? final : settingsPath, L"")) found[0] = 0;
-    if (!lstrcmpiW(found, target)) return false;
-    memcpy(target, found, sizeof target);
+    if (!FinalPathOf(final, settingsPath)) final[0] = 0;
+    if (!LongFormPath(found, final[0] ? final : settingsPath, L"")) found[0] = 0;
+    const size_t bytes = (wcslen(found) + 1) * sizeof(wchar_t);
+    if (!memcmp(found, target, bytes)) return false;
+    memcpy(target, found, bytes);
     if (saveMutex) CloseHandle(saveMutex);
     saveMutex = nullptr;
     if (mainWindow) StartWatching(target, mainWindow, SettingsFolderChangedMessage);
@@ -217,16 +218,13 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
 // a file whose lock this copy gets has none.
 void PluginInstance::RemoveStrayTemporaryFiles() {
     straysRemoved = true;
-    wchar_t pattern[LongPathSize], path[LongPathSize];
-    if (!LongFormPath(pattern, target, L".*.tmp")) return;
-    wchar_t* name = wcsrchr(pattern, L'\\');
-    if (!name) return;
-    ++name;
-    const size_t folder = static_cast<size_t>(name - pattern);
+    // The pattern's name part is overwritten by each name found.
+    wchar_t path[LongPathSize];
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern, &found);
+    const wchar_t* slash = LongFormPath(path, target, L".*.tmp") ? wcsrchr(path, L'\\') : nullptr;
+    HANDLE search = slash ? FindFirstFileW(path, &found) : INVALID_HANDLE_VALUE;
     if (search == INVALID_HANDLE_VALUE) return;
-    memcpy(path, pattern, folder * sizeof(wchar_t));
+    const size_t folder = static_cast<size_t>(slash - path) + 1;
     do {
         const size_t length = wcslen(found.cFileName);
         if (folder + length >= LongPathSize) continue;
