@@ -295,10 +295,10 @@ TEST_F(SharingTest, AWriterThatEmptiesTheFileAndWritesLater) {
         DWORD n = 0;
         WriteFile(file, text.data(), half, &n, nullptr);
         if (!c.holds) CloseHandle(file);
-        std::thread other([&] {
+        std::thread other([&] { // as a Linux program, sharing the file with all
             Sleep(c.rest);
             if (!c.holds)
-                file = CreateFileA(path.c_str(), FILE_APPEND_DATA, 0, 0, OPEN_EXISTING, 0, 0);
+                file = CreateFileA(path.c_str(), FILE_APPEND_DATA, 7, 0, OPEN_EXISTING, 0, 0);
             DWORD m = 0;
             if (writes) WriteFile(file, text.data() + half, DWORD(text.size()) - half, &m, nullptr);
             CloseHandle(file);

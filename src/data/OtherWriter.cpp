@@ -13,11 +13,13 @@ unsigned long long Ticks(const FILETIME& time) {
 } // namespace
 
 // A Windows program's hold for writing shows as a refusal to share the file
-// with a reader that shares only reading. A Linux program's write cannot be
-// seen that way: it shows as an empty file or a recent change.
+// with a reader that does not share writing (it shares deleting, so that a
+// replacement by another program is never refused for this look). A Linux
+// program's write cannot be seen that way: it shows as an empty file or a
+// recent change.
 bool PluginInstance::OtherWriteUnderWay() const {
-    HANDLE file = CreateFileW(settingsPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(settingsPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_SHARING_VIOLATION;
     BY_HANDLE_FILE_INFORMATION info = {};
     const bool known = GetFileInformationByHandle(file, &info);
