@@ -69,9 +69,10 @@ class PluginInstance {
     // empty file); each only while it differs from what zelk last read or
     // wrote.
     bool OtherWriteUnderWay() const;
-    // True while the file is to be neither shown nor merged: another
-    // program writes it, and zelk has waited less than WriterPatience.
-    bool HoldOffForWriter();
+    // True while zelk is to wait for another program (`busy`: it writes the
+    // file, or refused its replacement): the file is then neither shown,
+    // merged nor replaced, until zelk has waited WriterPatience.
+    bool WaitsFor(bool busy);
     // At unload: waits UnloadPatience at most for another program's write,
     // and from then on no save waits.
     void AwaitOtherWrite();
@@ -171,7 +172,6 @@ class PluginInstance {
     void CreateDefaultFile();
     bool TakeFileBytes(const char* bytes, size_t length, Document& d);
     bool WriteDocument(const Document& d, bool checkFirst);
-    bool Patient();
     void MakeBackup();
     void RemoveStrayTemporaryFiles();
     void StartFailureRun(DWORD error);

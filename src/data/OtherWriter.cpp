@@ -33,15 +33,12 @@ bool PluginInstance::OtherWriteUnderWay() const {
 }
 
 // The 2 s run from the first time zelk waited, until a save or a reload ends
-// the wait; then the file is taken as it is.
-bool PluginInstance::Patient() {
+// the wait; then the file is taken as it is. At unload nothing waits here.
+bool PluginInstance::WaitsFor(bool busy) {
     const DWORD now = GetTickCount() | 1;
+    if (!busy || lastSave) return false;
     if (!waitingSince) waitingSince = now;
     return now - waitingSince < WriterPatience;
-}
-
-bool PluginInstance::HoldOffForWriter() {
-    return !lastSave && OtherWriteUnderWay() && Patient();
 }
 
 // The one wait on the shell's thread: the shell is ending zelk, and what

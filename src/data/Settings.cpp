@@ -310,7 +310,7 @@ bool PluginInstance::Save(Change* change) {
     mergedOnSave = false;
     changesDroppedOnSave = false;
     replaceRefused = false;
-    saveWaits = HoldOffForWriter();
+    saveWaits = WaitsFor(OtherWriteUnderWay());
     if (saveWaits) return false;
     FindTarget();
     SaveLock lock(*this);
@@ -347,7 +347,7 @@ bool PluginInstance::Save(Change* change) {
         inFailureRun = false;
         failureBoxShown = false;
         warnings &= ~(WarnSaveFailed | WarnUnreadable);
-    } else if (replaceRefused && !lastSave && Patient()) {
+    } else if (WaitsFor(replaceRefused)) {
         saveWaits = true;
         return false;
     } else if (!inFailureRun) {

@@ -84,16 +84,10 @@ struct TemporaryFile {
         ok = ok && WriteAll(file, text, length, error);
         hash = HashBytes(text, length, hash);
     }
-    bool Flush() {
-        if (ok && !FlushFileBuffers(file)) {
-            ok = false;
-            error = GetLastError();
-        }
-        return ok;
-    }
-    // Moves the file, still held, over `to`.
+    // Flushes the file and moves it, still held, over `to`.
     bool Replace(const wchar_t* to) {
-        if (ok && !MoveFileExW(path, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (ok && (!FlushFileBuffers(file) ||
+                   !MoveFileExW(path, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))) {
             ok = false;
             error = GetLastError();
         }
@@ -193,7 +187,7 @@ bool PluginInstance::WriteDocument(const Document& d, bool checkFirst) {
     if (keptLength) out.Put(keptLines, keptLength);
     // Another program's write since the last read is merged, not replaced:
     // the file is looked at once more right before the replacement.
-    if (out.Flush() && checkFirst && FileChangedSinceSeen()) {
+    if (out.ok && checkFirst && FileChangedSinceSeen()) {
         out.ok = false;
         out.error = ERROR_RETRY;
     }
@@ -248,7 +242,7 @@ void PluginInstance::MakeBackup() {
     TemporaryFile out;
     if (!out.Open(backup, FirstTemporaryId(module))) return;
     out.Put(startBytes, startLength);
-    if (out.Flush() && out.Replace(backup)) {
+    if (out.Replace(backup)) {
         backupMade = true;
         free(startBytes);
         startBytes = nullptr;

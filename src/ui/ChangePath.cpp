@@ -128,7 +128,7 @@ void OnReloadTimer(HWND mainWindow) {
     PluginInstance* p = ThePlugin;
     if (!p) return;
     // The timer comes again.
-    if (Holds > 0 || InModalLoop() || p->HoldOffForWriter()) return;
+    if (Holds > 0 || InModalLoop() || p->WaitsFor(p->OtherWriteUnderWay())) return;
     KillTimer(mainWindow, ReloadTimer);
     if (FirstPending()) {
         SaveChain(*p, nullptr);

@@ -50,20 +50,17 @@ static Change* EntryChange(ChangeKind kind, const ListItem* item, const Change* 
 // entry that a merge with another program's write puts past the 50th is
 // kept in the file, unseen: a warning sound says so.
 bool AddItem() {
-    PluginInstance* p = ThePlugin;
-    if (!p) return false;
+    if (!ThePlugin) return false;
     Change* edit = TakeOpenEdit();
-    bool shows = false;
-    if (ItemCount < MaxItems) {
-        Change* add = NewChange(ChangeKind::add);
-        if (add) CopyText(add->text, sizeof add->text, "New Item");
-        // The new entry is the file's last: it shows when nothing is past the 50th.
-        shows = Perform(Then(edit, add)) && add && !OverflowCount;
-        edit = nullptr;
+    Change* add = ItemCount < MaxItems ? NewChange(ChangeKind::add) : nullptr;
+    if (add) CopyText(add->text, sizeof add->text, "New Item");
+    // The new entry is the file's last: it shows when nothing is past the 50th.
+    const bool shows = Perform(Then(edit, add)) && add && !OverflowCount;
+    if (shows) {
+        ScrollEntryIntoView(CountRows()); // the new row and Add Item below it
+    } else {
+        MessageBeep(MB_ICONWARNING);
     }
-    if (!shows) MessageBeep(MB_ICONWARNING);
-    Perform(edit);
-    if (shows) ScrollEntryIntoView(CountRows()); // the new row and Add Item below it
     return shows;
 }
 
