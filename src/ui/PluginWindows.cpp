@@ -307,6 +307,7 @@ void DestroyPluginWindows() {
     ListHead = ListTail = nullptr;
     EditingLabel = nullptr;
     Edit.open = false;
+    ForgetQuickClicks();
     ForgetFocus();     // after the windows, whose going may still ask for it
     ForgetDeletions(); // an undo is for the session that deleted
     ForgetPending();   // what no save could write ends with the session
