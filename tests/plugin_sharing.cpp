@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "CorvaneHost.h"
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
@@ -202,6 +203,117 @@ TEST_F(SharingTest, EditAndUndoSurviveAReload) {
     UndoDelete();
     EXPECT_EQ(ReadFileText(SettingsPath()),
               SettingsText({{"X", 0}, {"B", 0}, {"A", 0}, {"C2", 0}}));
+}
+
+// Each kind of change undone, then redone. Another program writes between
+// the change and its undo, before zelk notices: the undo and the redo are
+// records like any other, merged with the file. A tick, move or deletion of
+// an entry the other program removed is dropped with a warning sound.
+TEST_F(SharingTest, EveryChangeUndoneAndRedone) {
+    const Entries start = {{"A", 0}, {"B", 1}, {"C", 0}};
+    auto click = [](int i, UINT button) { SendMessageA(Entry(i)->doneBox, button, 0, 0); };
+    auto drag = [](int i, int y) {
+        SendMessageA(Entry(i)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
+        SendMessageA(Entry(i)->label, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, WORD(y)));
+        SendMessageA(Entry(i)->label, WM_LBUTTONUP, 0, MAKELPARAM(30, WORD(y)));
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> action;
+        Entries outside, undone, redone; // no outside: no other program
+        int sounds;
+    } cases[] = {
+        {"tick", [&] { click(0, WM_LBUTTONUP); }, {}, start, {{"A", 1}, {"B", 1}, {"C", 0}}, 0},
+        {"untick; an entry added above",
+         [&] { click(1, WM_MBUTTONUP); },
+         {{"X", 0}, {"A", 0}, {"B", 0}, {"C", 0}},
+         {{"X", 0}, {"A", 0}, {"B", 1}, {"C", 0}},
+         {{"X", 0}, {"A", 0}, {"B", 0}, {"C", 0}},
+         0},
+        {"edit; the entry removed: the undo brings it back",
+         [] {
+             BeginEdit(Entry(2)->label);
+             SetWindowTextA(ThePlugin->editControl, "C2");
+             CommitEdit();
+         },
+         {{"A", 0}, {"B", 1}},
+         start,
+         {{"A", 0}, {"B", 1}, {"C2", 0}},
+         0},
+        {"add; an entry added after",
+         AddItem,
+         {{"A", 0}, {"B", 1}, {"C", 0}, {"New Item", 0}, {"D", 0}},
+         {{"A", 0}, {"B", 1}, {"C", 0}, {"D", 0}},
+         {{"A", 0}, {"B", 1}, {"C", 0}, {"New Item", 0}, {"D", 0}},
+         0},
+        {"delete",
+         [&] { SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0); },
+         {{"B", 1}, {"C", 0}, {"D", 0}},
+         {{"A", 0}, {"B", 1}, {"C", 0}, {"D", 0}},
+         {{"B", 1}, {"C", 0}, {"D", 0}},
+         0},
+        {"drag to the top",
+         [&] { drag(2, -900); },
+         {{"C", 0}, {"A", 0}, {"B", 1}, {"X", 0}},
+         {{"A", 0}, {"B", 1}, {"C", 0}, {"X", 0}},
+         {{"C", 0}, {"A", 0}, {"B", 1}, {"X", 0}},
+         0},
+        {"Control+Up; reordered: back after its neighbour",
+         [] { MoveEntryBy(Entry(2), -1); },
+         {{"B", 1}, {"A", 0}, {"C", 0}},
+         {{"B", 1}, {"C", 0}, {"A", 0}},
+         {{"B", 1}, {"A", 0}, {"C", 0}},
+         0},
+        {"remove ticked",
+         RemoveTickedEntries,
+         {{"A", 0}, {"C", 0}, {"D", 0}},
+         {{"A", 0}, {"B", 1}, {"C", 0}, {"D", 0}},
+         {{"A", 0}, {"C", 0}, {"D", 0}},
+         0},
+        {"tick; the entry removed",
+         [&] { click(0, WM_LBUTTONUP); },
+         {{"B", 1}, {"C", 0}},
+         {{"B", 1}, {"C", 0}},
+         {{"B", 1}, {"C", 0}},
+         1},
+        {"add; the entry removed", AddItem, start, start, start, 1},
+        {"drag; the entry removed", [&] { drag(0, 900); }, {{"B", 1}}, {{"B", 1}}, {{"B", 1}}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(Start(SettingsText(start)));
+        c.action();
+        if (!c.outside.empty()) WriteOutside(Writer::replace, SettingsText(c.outside));
+        const int sounds = WarningSounds();
+        for (const Entries* expected : {&c.undone, &c.redone}) {
+            HostBroadcast(expected == &c.undone ? "@ovletInternal Undo" : "@ovletInternal Redo");
+            EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(*expected));
+            EXPECT_EQ(ListedEntries(), *expected);
+        }
+        EXPECT_EQ(WarningSounds() - sounds, c.sounds);
+        Stop();
+    }
+
+    // A setting undone keeps the other program's change to another one.
+    const std::string s = SettingsText(start), ticked = With(s, "zelk.zelk1.done:", "1");
+    const struct {
+        const char *command, *key, *value;
+    } settings[] = {{"Width 150", "zelk.width:", "150"},
+                    {"AlwaysOnTop", "zelk.alwaysOnTop:", "false"},
+                    {"SnapWindowToEdge", "zelk.snapWindow:", "false"},
+                    {"Transparency", "zelk.transparency:", "true\r"}};
+    for (const auto& c : settings) {
+        SCOPED_TRACE(c.command);
+        ASSERT_TRUE(Start(s));
+        HostBroadcast(("@ovletInternal " + std::string(c.command)).c_str());
+        WriteOutside(Writer::replace, With(With(s, c.key, c.value), "zelk.zelk1.done:", "1"));
+        HostBroadcast("@ovletInternal Undo");
+        EXPECT_EQ(ReadFileText(SettingsPath()), ticked);
+        EXPECT_EQ(ThePlugin->width, 100);
+        HostBroadcast("@ovletInternal Redo");
+        EXPECT_EQ(ReadFileText(SettingsPath()), With(ticked, c.key, c.value));
+        Stop();
+    }
 }
 
 // Two copies of zelk on one file (two shells, or two copies of the DLL
