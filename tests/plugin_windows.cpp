@@ -265,9 +265,17 @@ TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
         EXPECT_EQ(ItemCount, static_cast<int>(step.after.size())) << step.what;
         ExpectFreshLayout(static_cast<int>(step.after.size()));
     }
+    // Undo with the editor open stores the edit, then undoes it.
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "b2");
+    Broadcast("@ovletInternal Undo");
+    EXPECT_EQ(File(), SettingsText({{"b", 1}, {"d", 7}, {"e", 0}}));
+    Broadcast("@ovletInternal Redo");
+    EXPECT_EQ(File(), SettingsText({{"b2", 1}, {"d", 7}, {"e", 0}}));
     // The entry an undo changed takes the focus mark; the keyboard stays put.
     SetFocus(nullptr);
-    Broadcast("@ovletInternal Undo");
+    Broadcast("@ovletInternal Undo"); // the edit
+    Broadcast("@ovletInternal Undo"); // the deletion of f
     EXPECT_EQ(FocusedEntry(), Entry(3));
     EXPECT_EQ(GetFocus(), nullptr);
     SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
