@@ -300,7 +300,8 @@ TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
     EXPECT_EQ(ListedEntries(), Entries(twelve.begin() + 1, twelve.end()));
     EXPECT_EQ(File(), SettingsText(Entries(twelve.begin() + 1, twelve.end())));
     Stop();
-    EXPECT_EQ(PeekStep(false, false, nullptr), nullptr) << "the session's steps end with it";
+    EXPECT_FALSE(PeekStep(false, false, nullptr) || PeekStep(true, false, nullptr))
+        << "the session's steps end with it";
 
     // An undo that would take the list past 50 is refused and stays to be done.
     Entries full(48, {"x", 0});
