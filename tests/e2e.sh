@@ -753,6 +753,64 @@ scenario_undo() {
     host_ended "devhost ends after --quit"
 }
 
+# The window after a run of changes from every source (keys, a drag, a
+# deletion and its undo, Remove Ticked Entries and its undo, another
+# program inserting and reordering) looks exactly as a fresh start on the
+# same file does: the two screenshots agree pixel for pixel.
+scenario_truth() {
+    echo "-- truth: after moves, undos and another program's writes, the window equals a fresh start"
+    stop_leftover_host
+    local i
+    for i in 1 2 3 4 5 6; do
+        printf 'zelk.zelk%d.text: Item %d\nzelk.zelk%d.done: %d\n' $i $i $i $((i == 2))
+    done >"$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window shows six entries" window_is 10 10 100 120 || return
+    devhost --send "@ovletInternal Focus"
+    sleep 0.5
+    xdotool key End ctrl+Up ctrl+Up
+    eventually "End, Control+Up twice: entry 6 moves up two places" \
+        rc_entries_are "Item 1|0" "Item 2|1" "Item 3|0" "Item 6|0" "Item 4|0" "Item 5|0" || return
+    drag $((WX + 57)) $((WY + 30)) 0 22
+    eventually "entry 2 dragged below entry 3" \
+        rc_entries_are "Item 1|0" "Item 3|0" "Item 2|1" "Item 6|0" "Item 4|0" "Item 5|0" || return
+    sleep 0.6
+    double_click_label 0 3
+    eventually "entry 1 deleted" rc_entry_count_is 5 || return
+    xdotool mousemove $((WX + 3)) $((WY + 3)) click 1 sleep 0.2 key ctrl+z
+    eventually "Control+Z brings it back at the top" \
+        rc_entries_are "Item 1|0" "Item 3|0" "Item 2|1" "Item 6|0" "Item 4|0" "Item 5|0" || return
+    devhost --send "@ovletInternal RemoveTicked"
+    eventually "Remove Ticked Entries" rc_entry_count_is 5 || return
+    devhost --send "@ovletInternal UndoDelete"
+    eventually "Undo Delete brings the ticked entry back in the middle" \
+        rc_entries_are "Item 1|0" "Item 3|0" "Item 2|1" "Item 6|0" "Item 4|0" "Item 5|0" || return
+    # Another program writes the list turned around, with a new entry inside.
+    for i in 5 4 6 Inserted 2 3 1; do
+        case $i in Inserted) echo "Inserted|0" ;; 2) echo "Item 2|1" ;; *) echo "Item $i|0" ;; esac
+    done | awk -F'|' '{ printf "zelk.zelk%d.text: %s\nzelk.zelk%d.done: %s\n", NR, $1, NR, $2 }' \
+        >"$RC.other"
+    mv "$RC.other" "$RC"
+    eventually "the window shows the other program's seven entries" window_is 10 10 100 135 || return
+    xdotool key Escape
+    park_pointer
+    sleep 0.5
+    import -window root -crop 100x135+10+10 +repage "$WORK/truth-changed.png"
+    devhost --quit
+    host_ended "devhost ends after --quit"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "a fresh start shows the same seven entries" window_is 10 10 100 135 || return
+    eventually "the fresh start has painted" entry_ticked 4
+    sleep 0.5
+    import -window root -crop 100x135+10+10 +repage "$WORK/truth-fresh.png"
+    local differ
+    differ=$(compare -metric AE "$WORK/truth-changed.png" "$WORK/truth-fresh.png" null: 2>&1)
+    check "the changed window and a fresh start show the same pixels ($differ differ)" \
+        [ "$differ" = 0 ]
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 # ---- main ----------------------------------------------------------------------
 
 for tool in xdotool xwininfo xdpyinfo import convert "$ZELK_WINE"; do
@@ -769,7 +827,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard undo}; do
+for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard truth undo}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "CorvaneHost.h"
+#include "ScreenOracle.h"
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
@@ -20,6 +21,7 @@
 #include "data/History.h"
 #include "data/ItemList.h"
 #include "ui/Commands.h"
+#include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
 #include "ui/FocusState.h"
 #include "ui/InPlaceEdit.h"
@@ -106,6 +108,13 @@ class PaintRecorder {
     HHOOK hook;
 };
 std::vector<HWND> PaintRecorder::painted;
+
+// The window as the screen shows it against a paint from nothing of `e`.
+testing::AssertionResult LooksFresh(const Entries& e, int width = 100) {
+    const ScreenVerdict v = CompareWithFreshPaint(e, width);
+    if (v.Same()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << v.Describe();
+}
 
 // Keeps the text of a visible tooltip window in the string `out` points to.
 BOOL CALLBACK ReadShownToolTip(HWND window, LPARAM out) {
@@ -570,6 +579,18 @@ TEST_F(WindowTest, ToolTips) {
     EXPECT_EQ(hover(Entry(1)->label), cut);
     EXPECT_EQ(hover(Entry(2)->label), u8"R&D ✅ Я: " + cut);
     EXPECT_EQ(hover(P().addButton), "<none>");
+    // Another program removes the entry whose tip shows, or puts another in
+    // its place: the tip goes with what it showed.
+    EXPECT_EQ(hover(Entry(1)->label), cut);
+    entries[1].first = "Another entry in its place, cut short as well";
+    WriteFileText(SettingsPath(), SettingsText(entries));
+    SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
+    EXPECT_TRUE(LooksFresh(entries));
+    EXPECT_EQ(hover(Entry(1)->label), entries[1].first);
+    entries.erase(entries.begin() + 1);
+    WriteFileText(SettingsPath(), SettingsText(entries));
+    SendMessageA(P().mainWindow, WM_TIMER, ReloadTimer, 0);
+    EXPECT_TRUE(LooksFresh(entries));
     Stop();
     ASSERT_TRUE(Start(SettingsText(Entries(50, {"a", 0}))));
     EXPECT_EQ(hover(P().addButton), full);
@@ -1726,6 +1747,7 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     EXPECT_TRUE(SameRect(r, work.right - 200, work.bottom - 120, 200, 120));
     EXPECT_TRUE(SameRect(ChildRect(Entry(1)->label), 40, 46, 150, 30));
     EXPECT_EQ(fontHeight(), 24);
+    EXPECT_TRUE(LooksFresh({{"a", 0}, {"b", 0}}));
     Stop();
 
     HWND slit = HostCreateSlit();
@@ -1741,6 +1763,7 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     SeamHighContrast = true;
     SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
     PumpMessages();
+    EXPECT_TRUE(LooksFresh({{"a", 0}}));
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
     Stop();
     HostDestroySlit();
@@ -1764,6 +1787,8 @@ TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
     SendMessageA(Entry(3)->label, WM_MOUSEWHEEL,
                  static_cast<WPARAM>(static_cast<WORD>(-120 * 30)) << 16, 0);
     EXPECT_TRUE(!RowVisible(0) && RowVisible(49));
+    Entries entries(50, {"e", 0});
+    EXPECT_TRUE(LooksFresh(entries, 100));
     EXPECT_EQ(ChildRect(P().addButton).bottom, height - 6) << "scrolled to the end";
     EXPECT_EQ(File(), file) << "scrolling writes nothing";
 
@@ -1773,12 +1798,18 @@ TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
     ASSERT_EQ(CountListedItems(), 49);
     EXPECT_TRUE(SameRect(ChildRect(Entry(48)->label), 40, height - 74, 134, 30))
         << "the rows above come down";
+    entries.pop_back();
+    entries[48].second = 1;
+    EXPECT_TRUE(LooksFresh(entries));
 
     SendMessageA(P().mainWindow, WM_VSCROLL, SB_TOP, 0);
     EXPECT_TRUE(SameRect(ChildRect(Entry(0)->label), 40, 16, 134, 30));
+    EXPECT_TRUE(LooksFresh(entries));
     SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     EXPECT_EQ(ChildRect(P().addButton).bottom, height - 6);
     EXPECT_TRUE(RowVisible(49));
+    entries.emplace_back("New Item", 0);
+    EXPECT_TRUE(LooksFresh(entries));
 }
 
 // High contrast paints in the system's colours (after SetSysColors too), and
@@ -1790,7 +1821,8 @@ TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
     const COLORREF style = PixelOf(Entry(0)->label, 0, 0);
     SeamHighContrast = true;
     SendMessageA(HWND_BROADCAST, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
-    PumpMessages();
+    PumpMessages(300);
+    EXPECT_TRUE(LooksFresh({{"a", 0}, {"b", 1}}));
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(PixelOf(Entry(0)->doneBox, 0, 0), GetSysColor(COLOR_WINDOWTEXT));
     EXPECT_EQ(PixelOf(P().addButton, 5, 5), GetSysColor(COLOR_BTNFACE));
@@ -1803,6 +1835,7 @@ TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
     SetSysColors(1, &element, &old);
     SeamHighContrast = false;
     SendMessageA(P().mainWindow, WM_SYSCOLORCHANGE, 0, 0);
+    EXPECT_TRUE(LooksFresh({{"a", 0}, {"b", 1}}));
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), style);
     EXPECT_TRUE(GetWindowLongA(P().mainWindow, GWL_EXSTYLE) & WS_EX_LAYERED);
     Stop();

@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <cstdlib>
 #include <random>
+#include <tuple>
 
 #include "CorvaneHost.h"
 #include "Reliability.h"
+#include "ScreenOracle.h"
 #include "TestSupport.h"
 #include "plugin/EntryPoints.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "ui/ChangePath.h"
+#include "ui/RowLayout.h"
+#include "ui/SystemLook.h"
 
 using namespace test;
 using reliability::TheReport;
@@ -61,6 +66,7 @@ class Endurance : public testing::Test {
   protected:
     void SetUp() override { UseStyle("default.style"); }
     void TearDown() override {
+        DpiSource = nullptr;
         Stop();
         RemoveSettingsFiles();
     }
@@ -121,6 +127,10 @@ namespace {
 // The list as the user should see it, kept by the simplest possible means.
 struct Model {
     Entries entries;
+    int width = 100;
+    // The session's deletions that Undo Delete can still bring back, newest
+    // last: each entry with the place it had.
+    std::vector<std::vector<std::tuple<int, std::string, int>>> deletions;
 
     static std::string Committed(const std::string& typed, const std::string& previous) {
         std::string t = typed.substr(0, 99);
@@ -129,6 +139,16 @@ struct Model {
         size_t a = t.find_first_not_of(" \t"), b = t.find_last_not_of(" \t");
         if (a == std::string::npos) return previous;
         return t.substr(a, b - a + 1);
+    }
+    void Deleted(std::vector<std::tuple<int, std::string, int>> gone) {
+        deletions.push_back(std::move(gone));
+        if (deletions.size() > 10) deletions.erase(deletions.begin());
+    }
+    // How many entries have this text: a racing click is only predictable
+    // for one whose text is its own.
+    int Count(const Entries& list, const std::string& text) const {
+        return static_cast<int>(std::count_if(list.begin(), list.end(),
+                                              [&](const auto& e) { return e.first == text; }));
     }
 };
 
@@ -149,15 +169,67 @@ std::string RandomText(std::mt19937& random) {
     }
 }
 
+// A key as zelk's window gets it, with Control held or not.
+void Key(WPARAM key, bool control = false) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = control ? 0x80 : 0;
+    SetKeyboardState(keys);
+    SendMessageA(ThePlugin->mainWindow, WM_KEYDOWN, key, 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+// Another program replaces the file with the list the model says it holds.
+void WriteOutside(const Entries& outside) {
+    WriteFileText(SettingsPath() + ".sync", SettingsText(outside));
+    MoveFileExA((SettingsPath() + ".sync").c_str(), SettingsPath().c_str(),
+                MOVEFILE_REPLACE_EXISTING);
+}
+
+// Changes another program makes: a tick, an entry added at the end or in
+// the middle, one removed, the order turned around or rotated.
+Entries OutsideChange(Entries outside, std::mt19937& random, int op) {
+    const int n = static_cast<int>(outside.size());
+    const int k = n ? static_cast<int>(random() % n) : 0;
+    switch (n ? random() % 5 : 1) {
+    case 0:
+        outside[k].second = !outside[k].second;
+        break;
+    case 1:
+        if (n < MaxItems - 1)
+            outside.insert(outside.begin() + (random() % 2 ? n : k),
+                           {"outside " + std::to_string(op), 0});
+        break;
+    case 2:
+        outside.erase(outside.begin() + k);
+        break;
+    case 3:
+        std::reverse(outside.begin(), outside.end());
+        break;
+    default:
+        std::rotate(outside.begin(), outside.begin() + k, outside.end());
+        break;
+    }
+    return outside;
+}
+
+// Sessions at three DPIs: at the higher two a long list is taller than the
+// screen and its rows scroll.
+int SessionDpi = 96;
+
 void RunSeed(unsigned seed, int operations) {
     SCOPED_TRACE("replay with ZELK_SEED=" + std::to_string(seed));
     std::mt19937 random(seed);
     Model model;
+    SessionDpi = seed % 3 == 1 ? 96 : seed % 3 == 2 ? 240 : 384;
+    DpiSource = [](HWND) { return SessionDpi; };
     ASSERT_TRUE(Start(SettingsText({})));
     for (int op = 0; op < operations; ++op) {
         int n = static_cast<int>(model.entries.size());
         int k = n ? static_cast<int>(random() % n) : 0;
-        switch (random() % 10) {
+        const int kind = static_cast<int>(random() % 16);
+        switch (kind) {
         case 0:
         case 1:
             SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
@@ -166,6 +238,7 @@ void RunSeed(unsigned seed, int operations) {
         case 2:
             if (!n) break;
             SendMessageA(Entry(k)->label, WM_RBUTTONDBLCLK, 0, 0);
+            model.Deleted({{k, model.entries[k].first, model.entries[k].second}});
             model.entries.erase(model.entries.begin() + k);
             break;
         case 3: {
@@ -193,7 +266,12 @@ void RunSeed(unsigned seed, int operations) {
             break;
         }
         case 6:
-            HostReconfigure();
+            if (random() % 2) {
+                HostReconfigure();
+            } else { // a new width, within what the menu offers
+                model.width = 60 + 20 * static_cast<int>(random() % 8);
+                HostBroadcast(("@ovletInternal Width " + std::to_string(model.width)).c_str());
+            }
             break;
         case 7:
             Stop();
@@ -201,46 +279,116 @@ void RunSeed(unsigned seed, int operations) {
             ASSERT_EQ(ReadFileText(SettingsPath()).find("zelk.zelk" + std::to_string(n + 1)),
                       std::string::npos);
             ASSERT_TRUE(beginPlugin(GetModuleHandleA(nullptr)) == 0);
+            model.deletions.clear(); // an undo is for the session that deleted
             break;
-        case 8: { // dragged far above the first entry or far below the last
+        case 8: { // dragged to any boundary between rows, or far past either end
             if (!n) break;
-            const bool up = random() % 2;
-            const LPARAM to = MAKELPARAM(30, static_cast<WORD>(up ? -900 : 900));
+            const int pitch = RowHeight();
+            const int slot = static_cast<int>(random() % (n + 3)) - 1;
+            const int y = slot < 0 ? -900 * pitch : slot > n ? 900 * pitch : (slot - k) * pitch;
+            const LPARAM to = MAKELPARAM(
+                30, static_cast<WORD>(static_cast<short>(std::max(-30000, std::min(30000, y)))));
             SendMessageA(Entry(k)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
             SendMessageA(Entry(k)->label, WM_MOUSEMOVE, MK_LBUTTON, to);
             SendMessageA(Entry(k)->label, WM_LBUTTONUP, 0, to);
-            auto at = model.entries.begin() + k, first = model.entries.begin();
-            std::rotate(up ? first : at, up ? at : at + 1, up ? at + 1 : model.entries.end());
+            const int lands = std::max(0, std::min(n, slot));
+            if (lands == k || lands == k + 1) break;
+            const auto moved = model.entries[k];
+            model.entries.erase(model.entries.begin() + k);
+            model.entries.insert(model.entries.begin() + (lands > k ? lands - 1 : lands), moved);
             break;
         }
-        case 9: { // another program replaces the file; a click comes before zelk notices
-            Entries outside = model.entries;
-            if (n && random() % 2)
-                outside[k].second = !outside[k].second;
-            else if (n < MaxItems - 1)
-                outside.emplace_back("outside " + std::to_string(op), 0);
-            WriteFileText(SettingsPath() + ".sync", SettingsText(outside));
-            MoveFileExA((SettingsPath() + ".sync").c_str(), SettingsPath().c_str(),
-                        MOVEFILE_REPLACE_EXISTING);
-            if (n) { // the tick the user set, from what the window showed
-                SendMessageA(Entry(k)->doneBox, WM_LBUTTONUP, 0, 0);
-                outside[k].second = !model.entries[k].second;
-            } else {
+        case 9:
+        case 10: { // another program replaces the file; a click may come before zelk notices
+            Entries outside = OutsideChange(model.entries, random, op);
+            WriteOutside(outside);
+            const bool racing = kind == 9;
+            int clicked = -1;
+            for (int i = 0; racing && i < n && clicked < 0; ++i) {
+                const int at = (k + i) % n;
+                if (model.Count(model.entries, model.entries[at].first) == 1 &&
+                    model.Count(outside, model.entries[at].first) <= 1)
+                    clicked = at;
+            }
+            if (clicked >= 0) { // the tick the user set, on the entry the window showed
+                SendMessageA(Entry(clicked)->doneBox, WM_LBUTTONUP, 0, 0);
+                for (auto& e : outside)
+                    if (e.first == model.entries[clicked].first)
+                        e.second = !model.entries[clicked].second;
+            } else if (racing) {
                 SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
-                outside.emplace_back("New Item", 0);
+                if (outside.size() < MaxItems) outside.emplace_back("New Item", 0);
+            } else { // zelk notices: the quiet time ends and the file is read
+                SendMessageA(ThePlugin->mainWindow, WM_TIMER, ReloadTimer, 0);
             }
             model.entries = outside;
+            model.width = 100; // as the other program wrote it
             ++TheReport().outsideWrites;
             break;
         }
+        case 11: // Undo Delete: the newest deletion back in its places, unless it overfills
+            HostBroadcast("@ovletInternal UndoDelete");
+            if (model.deletions.empty()) break;
+            if (n + static_cast<int>(model.deletions.back().size()) > MaxItems) break;
+            for (const auto& gone : model.deletions.back()) {
+                const int at = std::min(std::get<0>(gone), static_cast<int>(model.entries.size()));
+                model.entries.insert(model.entries.begin() + at,
+                                     {std::get<1>(gone), std::get<2>(gone)});
+            }
+            model.deletions.pop_back();
+            break;
+        case 12: { // Remove Ticked Entries, one deletion of every ticked entry
+            HostBroadcast("@ovletInternal RemoveTicked");
+            std::vector<std::tuple<int, std::string, int>> gone;
+            Entries kept;
+            for (int i = 0; i < n; ++i) {
+                if (model.entries[i].second)
+                    gone.emplace_back(i, model.entries[i].first, model.entries[i].second);
+                else
+                    kept.push_back(model.entries[i]);
+            }
+            if (gone.empty()) break;
+            model.Deleted(gone);
+            model.entries = kept;
+            break;
+        }
+        case 13: { // Control+Up or Control+Down on an entry the keys reach
+            if (!n) break;
+            // A click on the row gives it the keyboard's focus.
+            SendMessageA(Entry(k)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
+            SendMessageA(Entry(k)->label, WM_LBUTTONUP, 0, MAKELPARAM(30, 7));
+            const bool up = random() % 2;
+            Key(up ? VK_UP : VK_DOWN, true);
+            const int to = up ? k - 1 : k + 1;
+            if (to >= 0 && to < n) std::swap(model.entries[k], model.entries[to]);
+            break;
+        }
+        case 14: { // the keys and the wheel scroll a list taller than the screen
+            HostBroadcast("@ovletInternal Focus");
+            static const WPARAM keys[] = {VK_HOME, VK_NEXT, VK_END, VK_PRIOR, VK_TAB};
+            for (int i = 0; i < 3; ++i)
+                Key(keys[random() % 5]);
+            const int notches = static_cast<int>(random() % 5) - 2;
+            SendMessageA(ThePlugin->mainWindow, WM_MOUSEWHEEL, MAKEWPARAM(0, notches * WHEEL_DELTA),
+                         0);
+            break;
+        }
+        default: // the keyboard goes back, so the focus mark goes too
+            Key(VK_ESCAPE);
+            break;
         }
         PumpMessages();
         ++TheReport().randomOperations;
-        ASSERT_EQ(ListedEntries(), model.entries) << "after operation " << op;
+        ASSERT_EQ(ListedEntries(), model.entries)
+            << "after operation " << op << " (" << kind << ")";
+        const ScreenVerdict screen = CompareWithFreshPaint(model.entries, model.width);
+        ASSERT_TRUE(screen.Same())
+            << "after operation " << op << " (" << kind << "): " << screen.Describe();
     }
     Stop();
     ASSERT_TRUE(beginPlugin(GetModuleHandleA(nullptr)) == 0);
     EXPECT_EQ(ListedEntries(), model.entries);
+    DpiSource = nullptr;
 }
 
 } // namespace

@@ -48,14 +48,75 @@ RECT ChildRect(HWND child) {
     return r;
 }
 
-// Adds a move of `window` to (x, y) with the given size to the batch, unless
-// it is there already.
-HDWP Place(HDWP batch, HWND window, RECT to) {
-    if (!window || !batch) return batch;
-    RECT r = ChildRect(window);
-    if (EqualRect(&r, &to)) return batch;
-    return DeferWindowPos(batch, window, nullptr, to.left, to.top, to.right - to.left,
-                          to.bottom - to.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+// A window's move in one layout: from where it is to where it belongs.
+// Moving a window copies its pixels along (no repaint) only where they are
+// still its own: its size stays, its old place lies in the window as it
+// was and as it is, nothing is waiting to repaint in it, and no move before it in the batch
+// has already copied another window's pixels over its old place.
+struct Move {
+    HWND window;
+    RECT from, to;
+    bool copy;
+};
+
+// At most two windows a row, the button, the editor and the scroll bar.
+constexpr int MaxMoves = 2 * MaxListed + 3;
+Move Moves[MaxMoves];
+int MoveCount = 0;
+
+void AddMove(HWND window, RECT to, bool mayCopy) {
+    if (!window || MoveCount >= MaxMoves) return;
+    const RECT from = ChildRect(window);
+    if (EqualRect(&from, &to)) return;
+    // A new size draws anew: captions are centred and gradients span the window.
+    const bool sameSize = from.right - from.left == to.right - to.left &&
+                          from.bottom - from.top == to.bottom - to.top;
+    Moves[MoveCount++] = {window, from, to,
+                          mayCopy && sameSize && !GetUpdateRect(window, nullptr, FALSE)};
+}
+
+// Moves up go first, from the top down, then moves down from the bottom up:
+// a shift of many rows (an insertion, a deletion, a scroll) then reads each
+// row's pixels before anything lands on them. What still finds its old
+// place overwritten (two rows swapping) repaints instead.
+bool GoesBefore(const Move& a, const Move& b) {
+    const bool aUp = a.to.top <= a.from.top, bUp = b.to.top <= b.from.top;
+    if (aUp != bUp) return aUp;
+    return aUp ? a.from.top < b.from.top : a.from.top > b.from.top;
+}
+
+void OrderMoves(const RECT& kept) {
+    for (int i = 1; i < MoveCount; ++i) { // insertion sort: the batch is nearly in order
+        const Move m = Moves[i];
+        int j = i;
+        for (; j > 0 && GoesBefore(m, Moves[j - 1]); --j)
+            Moves[j] = Moves[j - 1];
+        Moves[j] = m;
+    }
+    for (int i = 0; i < MoveCount; ++i) {
+        Move& m = Moves[i];
+        RECT inside;
+        if (!m.copy) continue;
+        m.copy = IntersectRect(&inside, &m.from, &kept) && EqualRect(&inside, &m.from);
+        for (int j = 0; m.copy && j < i; ++j)
+            m.copy = !(Moves[j].copy && IntersectRect(&inside, &Moves[j].to, &m.from));
+    }
+}
+
+// One batch, so the window repaints once. Erasing is deferred: nothing may
+// draw over a place another move has yet to copy from.
+void RunMoves(const RECT& kept) {
+    OrderMoves(kept);
+    HDWP batch = MoveCount ? BeginDeferWindowPos(MoveCount) : nullptr;
+    for (int i = 0; i < MoveCount && batch; ++i) {
+        const Move& m = Moves[i];
+        batch = DeferWindowPos(batch, m.window, nullptr, m.to.left, m.to.top,
+                               m.to.right - m.to.left, m.to.bottom - m.to.top,
+                               SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_DEFERERASE |
+                                   (m.copy ? 0 : SWP_NOCOPYBITS));
+    }
+    if (batch) EndDeferWindowPos(batch);
+    MoveCount = 0;
 }
 
 // The thin scroll bar is made the first time the rows do not fit, and shows
@@ -186,28 +247,33 @@ void LayOutRows() {
     if (!p || !p->mainWindow) return;
     const int rows = CountRows();
     LaidOutRows = rows;
+    RECT before, after, kept;
+    GetClientRect(p->mainWindow, &before);
     const Layout l = FitWindowToRows(*p, rows);
+    GetClientRect(p->mainWindow, &after);
+    IntersectRect(&kept, &before, &after);
     ScrollOffset = l.scroll;
     FitScrollBar(*p, l);
-    HDWP batch = BeginDeferWindowPos(2 * rows + 3);
+    const ListItem* editing = FindItem(EditingLabel);
     int row = 0;
     for (ListItem* item = ListHead; item; item = item->next) {
         if (!item->label) continue;
         const RECT label = l.Label(row);
         item->labelTop = label.top;
-        batch = Place(batch, item->doneBox, l.Box(row));
-        batch = Place(batch, item->label, label);
+        // Under an open editor the label's pixels on screen are the editor's.
+        AddMove(item->doneBox, l.Box(row), true);
+        AddMove(item->label, label, item != editing);
         ++row;
     }
-    batch = Place(batch, p->addButton, l.addButton);
+    AddMove(p->addButton, l.addButton, true);
     // An open editor stays over its label, at the label's width.
-    if (const ListItem* editing = FindItem(EditingLabel)) {
+    if (editing) {
         RECT over = l.Label(0);
         OffsetRect(&over, 0, editing->labelTop - over.top);
-        batch = Place(batch, p->editControl, over);
+        AddMove(p->editControl, over, false);
     }
-    if (l.scrollBar) batch = Place(batch, p->scrollBar, l.scrollBarRect);
-    if (batch) EndDeferWindowPos(batch);
+    if (l.scrollBar) AddMove(p->scrollBar, l.scrollBarRect, false);
+    RunMoves(kept);
     const bool full = ItemCount >= MaxItems;
     if (full != ButtonShowsFullList) InvalidateRect(p->addButton, nullptr, FALSE);
     ButtonShowsFullList = full;

@@ -7,6 +7,7 @@
 #include "data/ItemList.h"
 #include "data/Text.h"
 #include "ui/RowLayout.h"
+#include "ui/ToolTips.h"
 
 namespace {
 
@@ -98,7 +99,10 @@ RowChanges BringRowsInLine(const Document& d) {
             if (j < count && Before[j] != item) changes.reordered = true;
             const bool renamed = strcmp(item->text, entry.text) != 0;
             const bool reticked = item->done != entry.done;
-            if (renamed) CopyText(item->text, ItemTextSize, entry.text);
+            if (renamed) {
+                CopyText(item->text, ItemTextSize, entry.text);
+                HideToolTipOf(item->label);
+            }
             item->done = entry.done;
             changes.renamed += renamed;
             changes.reticked += reticked;

@@ -76,11 +76,22 @@ LRESULT OnToolTipNotify(const NMHDR* header) {
     return 0;
 }
 
+void HideToolTipOf(HWND tool) {
+    PluginInstance* p = ThePlugin;
+    if (!p || !p->toolTip || !tool) return;
+    TOOLINFOW info = {};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
+    if (SendMessageW(p->toolTip, TTM_GETCURRENTTOOLW, 0, reinterpret_cast<LPARAM>(&info)) &&
+        info.uId == reinterpret_cast<UINT_PTR>(tool))
+        SendMessageW(p->toolTip, TTM_POP, 0, 0);
+}
+
 // A destroyed label must not stay a tool: its handle could come back as
-// another window's.
+// another window's. A tip showing for it goes with it.
 void RemoveToolTip(HWND tool) {
     PluginInstance* p = ThePlugin;
     if (!p || !p->toolTip || !tool) return;
+    HideToolTipOf(tool);
     TOOLINFOW info = {};
     info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.hwnd = p->mainWindow;

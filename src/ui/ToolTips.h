@@ -13,5 +13,7 @@ void DestroyToolTip(PluginInstance& p);
 // Makes a label or the button a tool of the tooltip (once it exists).
 void AddToolTip(HWND tool);
 void RemoveToolTip(HWND tool);
+// A tip showing for the tool goes: what it showed is no longer there.
+void HideToolTipOf(HWND tool);
 // The main window's WM_NOTIFY: the tooltip asks for a tool's text.
 LRESULT OnToolTipNotify(const NMHDR* header);
