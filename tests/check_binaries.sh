@@ -1,7 +1,7 @@
 #!/bin/sh
 # zelk.dll must be a DLL of the expected architecture (pei-i386 for 32-bit
 # shells, pei-x86-64 for 64-bit ones) exporting exactly the four entry points
-# the shell calls, at most 64 KiB, with its version resource; and every binary
+# the shell calls, at most 68 KiB (64-bit: 76), with its version resource; and every binary
 # may import only from system DLLs, never from a DLL that ships with the
 # compiler. Reads the files only: no Wine needed.
 # Usage: check_binaries.sh OBJDUMP FORMAT ZELK_DLL OTHER_BINARY...
@@ -31,7 +31,8 @@ got=$(exports "$dll")
 check "zelk.dll exports exactly the four entry points (got: $got)" \
     test "$got" = "beginPlugin beginSlitPlugin endPlugin pluginInfo "
 size=$(wc -c < "$dll")
-check "zelk.dll is at most 64 KiB ($size bytes)" test "$size" -le 65536
+kib=$([ "$format" = pei-x86-64 ] && echo 76 || echo 68)
+check "zelk.dll is at most $kib KiB ($size bytes)" test "$size" -le $((kib * 1024))
 versions=$(version_strings "$dll")
 for pair in "FileDescription|zelk 1.0" "FileVersion|1.0" "ProductName|zelk" \
             "ProductVersion|1.0" "OriginalFilename|zelk.dll"; do
@@ -40,6 +41,15 @@ done
 for binary in "$dll" "$@"; do
     check "$(basename "$binary") imports only system DLLs" system_imports_only "$binary"
 done
+# Given its link map, ZELK_MAP (64-bit): each function from zelk's .cpp objects has a .pdata entry.
+if [ -n "$ZELK_MAP" ]; then
+    begins=$("$objdump" -x "$dll" | awk '/^The Function Table/,/^$/ { printf " 0x%s ", $2 }')
+    lacking=$(awk -v begins="$begins" '/^Linker script and memory map/ { on = 1 }
+        on && /^ \.text/ { name = $1; $1 = ""; $0 = $0 } # the rest may be on the next line
+        name != "" && $1 ~ /^0x/ && $2 != "0x0" && $3 ~ /\.cpp\.obj\)?$/ { n++; if (!index(begins, " " $1 " ")) print name }
+        $1 ~ /^0x/ { name = "" } END { print n + 0, "functions" }' "$ZELK_MAP")
+    check "every function of zelk has unwind data: $lacking" test "$(echo "$lacking" | wc -l)" -eq 1 -a "$lacking" != "0 functions"
+fi
 echo "zelk.dll: $size bytes, $got_format"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "CorvaneHost.h"
 #include "ScreenOracle.h"
@@ -1347,6 +1348,19 @@ void InsideTheLoop() {
     FreeLibrary(Shell.module);
 }
 
+// Whether a stack walk from the shell's menu got back through zelk, all frames in modules.
+bool WalkedThroughZelk = false;
+void WalkTheStack(void*) {
+    void* frames[64];
+    MEMORY_BASIC_INFORMATION in;
+    for (USHORT i = 0, n = RtlCaptureStackBackTrace(0, 64, frames, nullptr), zelk = 0; i < n; ++i) {
+        if (!VirtualQuery(frames[i], &in, sizeof in) || in.Type != MEM_IMAGE) break;
+        WalkedThroughZelk |= zelk && in.AllocationBase == GetModuleHandleA(nullptr);
+        zelk |= in.AllocationBase == Shell.module;
+    }
+    InsideTheLoop();
+}
+
 // Makes the plug-in's main window fail to be created.
 LRESULT CALLBACK RefuseMainWindow(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND) {
@@ -1411,6 +1425,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     using Trigger = std::function<void(BeginPluginFn)>;
     const Trigger aboutBox = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
+        AccessibleOf(FindWindowA(PluginClassName, nullptr))->Release(); // let go in the session
         HostBroadcast("@ovletInternal About");
     };
     const Trigger failedStart = [](BeginPluginFn begin) {
@@ -1420,7 +1435,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
     };
     const Trigger menu = [](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
-        HostSetMenuHook([](void*) { InsideTheLoop(); }, nullptr);
+        HostSetMenuHook(WalkTheStack, nullptr);
         PressControl(true);
         SendMessageA(FindWindowA(PluginClassName, nullptr), WM_NCRBUTTONUP, HTCAPTION, 0);
         PressControl(false);
@@ -1434,13 +1449,19 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         PumpMessages(); // the plug-in's own posted message opens the box
         RemoveDirectoryA(rc.c_str());
     };
-    const Trigger screenReader = [](BeginPluginFn begin) {
+    const Trigger screenReader = [&](BeginPluginFn begin) {
         ASSERT_EQ(begin(Shell.module), 0);
         IAccessible* list = AccessibleOf(FindWindowA(PluginClassName, nullptr));
         ASSERT_NE(list, nullptr);
         InsideTheLoop();
         EXPECT_EQ(list->accDoDefaultAction(Child(1)), RPC_E_DISCONNECTED);
-        list->Release();
+        ASSERT_EQ(begin(Shell.module = LoadLibraryA(dll.c_str())), 0); // a reload
+        IAccessible* second = AccessibleOf(FindWindowA(PluginClassName, nullptr));
+        list->Release(); // the first session's, let go while the second runs
+        Shell.end();
+        FreeLibrary(Shell.module);
+        ASSERT_TRUE(second && GetModuleHandleA(dll.c_str())) << "held by the second's object";
+        second->Release(); // after the end: the DLL stays for good
     };
     struct Case {
         const char* name;
@@ -1452,7 +1473,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         {"the box of a failed construction", true, failedStart},
         {"the configuration menu", true, menu},
         {"the box telling an unreadable settings file", true, warningBox},
-        {"a screen reader's reference, which keeps the DLL", true, screenReader},
+        {"screen readers' references, which keep the DLL, across a reload", true, screenReader},
     };
     WhileABoxIsOpen(InsideTheLoop);
     int copy = 0;
@@ -1483,6 +1504,7 @@ TEST_F(WindowTest, LoopsOfOursOutliveAnUnloadFromInside) {
         EXPECT_EQ(FindWindowA(PluginClassName, nullptr), nullptr);
     }
     WhileABoxIsOpen(nullptr);
+    EXPECT_TRUE(WalkedThroughZelk || sizeof(void*) == 4) << "a 64-bit stack walk from the menu";
 }
 
 // One user action, one write: each change is saved at once, and what changes
@@ -1741,6 +1763,7 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     GetWindowRect(P().mainWindow, &r);
     EXPECT_TRUE(SameRect(r, 10, 10, 100, 60) && fontHeight() == 12);
     RECT suggested = {work.right - 50, work.bottom - 40, work.right + 100, work.bottom + 50};
+    SeamDpi = 192;
     SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(192, 192),
                  reinterpret_cast<LPARAM>(&suggested));
     GetWindowRect(P().mainWindow, &r);
@@ -1767,6 +1790,29 @@ TEST_F(DisplayTest, ScalesWithTheWindowsDpi) {
     EXPECT_EQ(PixelOf(Entry(0)->label, 0, 0), GetSysColor(COLOR_WINDOW));
     Stop();
     HostDestroySlit();
+}
+
+// The window's DPI counts, kept to 96..480, never the message's words, nor a place no window has.
+TEST_F(DisplayTest, CraftedDpisAreLaidOutWithin96To480) {
+    RECT absurd = {INT_MAX - 9, INT_MAX - 9, INT_MAX, INT_MAX};
+    for (const POINT dpi : {POINT{96, 1}, {96, 65535}, {1, 3}, {3, 192}, {65535, 96}}) {
+        ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 0}, {"c", 0}})));
+        SetWindowPos(P().mainWindow, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SeamDpi = dpi.x;
+        SendMessageA(P().mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi.y, dpi.y),
+                     reinterpret_cast<LPARAM>(&absurd));
+        RECT r;
+        GetWindowRect(P().mainWindow, &r);
+        const int width = dpi.x > 96 ? 500 : 100; // three rows: 3/4 as high
+        EXPECT_TRUE(SameRect(r, 40, 30, width, width * 3 / 4)) << dpi.x << " " << dpi.y;
+        SendMessageA(P().mainWindow, WM_KEYDOWN, VK_NEXT, 0);
+        EXPECT_EQ(FocusedEntry(), Entry(2)) << "every row in view: the last";
+        for (UINT m : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}) // a drag far below the rows
+            SendMessageA(Entry(0)->label, m, MK_LBUTTON,
+                         MAKELPARAM(5, m == WM_LBUTTONDOWN ? 5 : 999));
+        EXPECT_EQ(ListedEntries(), (Entries{{"b", 0}, {"c", 0}, {"a", 0}}));
+        Stop();
+    }
 }
 
 // 50 entries at 192 DPI are taller than the screen: the window stops at the
@@ -1883,11 +1929,13 @@ HWND TypingWindow() {
 
 std::vector<std::pair<DWORD, LONG>> Heard;
 HWND HeardWindow = nullptr;
+DWORD HeardFrom = 0; // the thread that made the last event heard
 
 // The system's own focus event for the window itself (child 0) is not zelk's.
-void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK Hear(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD thread,
+                   DWORD) {
     if (window == HeardWindow && object == OBJID_CLIENT && !(event == EVENT_OBJECT_FOCUS && !child))
-        Heard.push_back({event, child});
+        Heard.push_back({event, child}), HeardFrom = thread;
 }
 
 } // namespace
@@ -2070,4 +2118,30 @@ TEST_F(WindowTest, ScreenReadersHearEachChange) {
         EXPECT_EQ(Heard, step.second) << step.first;
     }
     UnhookWinEvent(hook);
+}
+
+// A screen reader's call through COM from another apartment (the shell's thread is in the
+// multithreaded one) ticks on the window's thread, once that thread takes messages.
+TEST_F(WindowTest, AScreenReadersCallOnAnotherThreadIsAnsweredOnTheWindowsThread) {
+    static auto initialise = Find<HRESULT(WINAPI*)(LPVOID, DWORD)>("ole32.dll", "CoInitializeEx");
+    ASSERT_TRUE(initialise(nullptr, COINIT_MULTITHREADED) == S_OK &&
+                Start(SettingsText({{"a", 0}})));
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_REORDER, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                         Hear, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    HRESULT ticked = E_PENDING;
+    std::thread reader([&, window = HeardWindow = P().mainWindow] {
+        initialise(nullptr, COINIT_APARTMENTTHREADED);
+        IAccessible* list = AccessibleOf(window);
+        InterlockedExchange(&ticked, list->accDoDefaultAction(Child(1)));
+        list->Release();
+        Find<void(WINAPI*)()>("ole32.dll", "CoUninitialize")();
+    });
+    while (InterlockedCompareExchange(&ticked, 0, 0) == E_PENDING)
+        PumpMessages(5);
+    reader.join();
+    PumpMessages(50);
+    EXPECT_TRUE(ticked == S_OK && HeardFrom == GetCurrentThreadId());
+    UnhookWinEvent(hook);
+    Stop();
+    Find<void(WINAPI*)()>("ole32.dll", "CoUninitialize")();
 }

@@ -5,6 +5,7 @@
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
+#include "ui/Accessibility.h"
 #include "ui/ChangePath.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/PluginWindows.h"
@@ -63,6 +64,8 @@ int __cdecl beginSlitPlugin(HINSTANCE module, HWND slit) {
 // is released, so nothing it lets happen can meet a half-ended plug-in.
 void __cdecl endPlugin() {
     if (!ThePlugin) return;
+    // Screen readers' calls are refused from here on, before anything ends.
+    DisconnectAccessible();
     // An open edit is stored with the last save.
     Change* edit = TakeOpenEdit();
     const bool saved = edit ? (Perform(edit), !ThePlugin->inFailureRun) : ThePlugin->Save();

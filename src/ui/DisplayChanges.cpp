@@ -37,16 +37,22 @@ void ReadDisplay(PluginInstance& p) {
 }
 
 // The system suggests a place and a size for the new DPI; the size follows
-// from the layout, the place is taken as suggested (then kept on screen).
-// Docked, the slit places the window.
-void OnDpiChanged(int dpi, const RECT* suggested) {
+// from the layout, the place is taken as suggested (then kept on screen)
+// when it is a rectangle windows can have. Docked, the slit places the
+// window. The DPI is the window's, as at start: any program can send the
+// message, with any words.
+void OnDpiChanged(const RECT* suggested) {
     PluginInstance* p = ThePlugin;
-    if (!p || dpi <= 0) return;
-    if (suggested && !(GetWindowLongA(p->mainWindow, GWL_STYLE) & WS_CHILD)) {
+    if (!p) return;
+    const bool believable = suggested && suggested->left < suggested->right &&
+                            suggested->top < suggested->bottom && suggested->left >= -32768 &&
+                            suggested->top >= -32768 && suggested->right <= 32767 &&
+                            suggested->bottom <= 32767;
+    if (believable && !(GetWindowLongA(p->mainWindow, GWL_STYLE) & WS_CHILD)) {
         p->x = suggested->left;
         p->y = suggested->top;
     }
-    TakeDpi(*p, dpi);
+    TakeDpi(*p, WindowDpi(p->mainWindow));
 }
 
 void OnDpiChangedAfterParent() {

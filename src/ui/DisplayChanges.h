@@ -11,8 +11,8 @@ class PluginInstance;
 void ApplyEditFont(PluginInstance& p);
 // Reads the window's DPI and high contrast at start, before the rows are made.
 void ReadDisplay(PluginInstance& p);
-// WM_DPICHANGED: the new DPI, and the place the system suggests.
-void OnDpiChanged(int dpi, const RECT* suggested);
+// WM_DPICHANGED: the window's new DPI, and the place the system suggests.
+void OnDpiChanged(const RECT* suggested);
 // WM_DPICHANGED_AFTERPARENT: docked, the slit moved to another DPI.
 void OnDpiChangedAfterParent();
 // WM_SETTINGCHANGE or WM_SYSCOLORCHANGE: high contrast or the system's

@@ -343,6 +343,9 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_GETOBJECT:
         if (LRESULT answer = AnswerGetObject(window, wParam, lParam)) return answer;
         break;
+    case CarriedCallMessage:
+        RunCarriedCall();
+        return 0;
     case WM_LBUTTONUP:
         CommitEdit();
         return 0;
@@ -396,8 +399,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         OnScrollBar(LOWORD(wParam));
         return 0;
     case WM_DPICHANGED:
-        if (IsMainWindow(window))
-            OnDpiChanged(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        if (IsMainWindow(window)) OnDpiChanged(reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_DPICHANGED_AFTERPARENT:
         if (IsMainWindow(window)) OnDpiChangedAfterParent();

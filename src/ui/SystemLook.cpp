@@ -3,10 +3,16 @@
 int (*DpiSource)(HWND window) = nullptr;
 bool (*HighContrastSource)() = nullptr;
 
+// 100% to 500%: whatever a window claims, a row stays at least a pixel tall
+// and the window within what a bitmap can hold.
+static int ClampDpi(int dpi) {
+    return dpi < 96 ? 96 : dpi > 480 ? 480 : dpi;
+}
+
 // Looked up once: systems before Windows 10 (1607) lack the function. zelk
 // never changes the process's or a thread's awareness: that is the shell's.
 int WindowDpi(HWND window) {
-    if (DpiSource) return DpiSource(window);
+    if (DpiSource) return ClampDpi(DpiSource(window));
     typedef UINT(WINAPI * GetDpiForWindowFn)(HWND);
     static int state = 0; // 0 not looked up, 1 not available, 2 available
     static GetDpiForWindowFn getDpi = nullptr;
@@ -25,7 +31,7 @@ int WindowDpi(HWND window) {
             ReleaseDC(window, dc);
         }
     }
-    return dpi > 0 ? dpi : 96;
+    return ClampDpi(dpi);
 }
 
 bool HighContrastOn() {

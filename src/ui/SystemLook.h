@@ -8,7 +8,7 @@
 
 // The window's own DPI: GetDpiForWindow where the system has it, else the
 // window DC's LOGPIXELSY. A shell that is not DPI-aware gets 96 from both,
-// and Windows stretches the window itself.
+// and Windows stretches the window itself. Always from 96 to 480.
 int WindowDpi(HWND window);
 bool HighContrastOn();
 
