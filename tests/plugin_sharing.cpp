@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 
 #include "CorvaneHost.h"
 #include "TestSupport.h"
@@ -205,113 +206,80 @@ TEST_F(SharingTest, EditAndUndoSurviveAReload) {
               SettingsText({{"X", 0}, {"B", 0}, {"A", 0}, {"C2", 0}}));
 }
 
+// "A,B*,C": entries by text, * for ticked.
+Entries L(const std::string& list) {
+    Entries out;
+    std::stringstream in(list);
+    for (std::string t; std::getline(in, t, ',');)
+        out.emplace_back(t.substr(0, t.find('*')), t.back() == '*');
+    return out;
+}
+
 // Each kind of change undone, then redone. Another program writes between
 // the change and its undo, before zelk notices: the undo and the redo are
 // records like any other, merged with the file. A tick, move or deletion of
-// an entry the other program removed is dropped with a warning sound.
+// an entry the other program removed is dropped with a warning sound; a
+// setting undone keeps the other program's tick.
 TEST_F(SharingTest, EveryChangeUndoneAndRedone) {
-    const Entries start = {{"A", 0}, {"B", 1}, {"C", 0}};
-    auto click = [](int i, UINT button) { SendMessageA(Entry(i)->doneBox, button, 0, 0); };
+    auto click = [](int i) { return [i] { SendMessageA(Entry(i)->doneBox, WM_LBUTTONUP, 0, 0); }; };
     auto drag = [](int i, int y) {
-        SendMessageA(Entry(i)->label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 7));
-        SendMessageA(Entry(i)->label, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, WORD(y)));
-        SendMessageA(Entry(i)->label, WM_LBUTTONUP, 0, MAKELPARAM(30, WORD(y)));
+        return [=] {
+            for (UINT m : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP})
+                SendMessageA(Entry(i)->label, m, MK_LBUTTON,
+                             MAKELPARAM(30, WORD(m == WM_LBUTTONDOWN ? 7 : y)));
+        };
     };
-    struct Case {
-        const char* name;
-        std::function<void()> action;
-        Entries outside, undone, redone; // no outside: no other program
-        int sounds;
-    } cases[] = {
-        {"tick", [&] { click(0, WM_LBUTTONUP); }, {}, start, {{"A", 1}, {"B", 1}, {"C", 0}}, 0},
-        {"untick; an entry added above",
-         [&] { click(1, WM_MBUTTONUP); },
-         {{"X", 0}, {"A", 0}, {"B", 0}, {"C", 0}},
-         {{"X", 0}, {"A", 0}, {"B", 1}, {"C", 0}},
-         {{"X", 0}, {"A", 0}, {"B", 0}, {"C", 0}},
-         0},
-        {"edit; the entry removed: the undo brings it back",
-         [] {
-             BeginEdit(Entry(2)->label);
-             SetWindowTextA(ThePlugin->editControl, "C2");
-             CommitEdit();
-         },
-         {{"A", 0}, {"B", 1}},
-         start,
-         {{"A", 0}, {"B", 1}, {"C2", 0}},
-         0},
-        {"add; an entry added after",
-         AddItem,
-         {{"A", 0}, {"B", 1}, {"C", 0}, {"New Item", 0}, {"D", 0}},
-         {{"A", 0}, {"B", 1}, {"C", 0}, {"D", 0}},
-         {{"A", 0}, {"B", 1}, {"C", 0}, {"New Item", 0}, {"D", 0}},
-         0},
-        {"delete",
-         [&] { SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0); },
-         {{"B", 1}, {"C", 0}, {"D", 0}},
-         {{"A", 0}, {"B", 1}, {"C", 0}, {"D", 0}},
-         {{"B", 1}, {"C", 0}, {"D", 0}},
-         0},
-        {"drag to the top",
-         [&] { drag(2, -900); },
-         {{"C", 0}, {"A", 0}, {"B", 1}, {"X", 0}},
-         {{"A", 0}, {"B", 1}, {"C", 0}, {"X", 0}},
-         {{"C", 0}, {"A", 0}, {"B", 1}, {"X", 0}},
-         0},
-        {"Control+Up; reordered: back after its neighbour",
-         [] { MoveEntryBy(Entry(2), -1); },
-         {{"B", 1}, {"A", 0}, {"C", 0}},
-         {{"B", 1}, {"C", 0}, {"A", 0}},
-         {{"B", 1}, {"A", 0}, {"C", 0}},
-         0},
-        {"remove ticked",
-         RemoveTickedEntries,
-         {{"A", 0}, {"C", 0}, {"D", 0}},
-         {{"A", 0}, {"B", 1}, {"C", 0}, {"D", 0}},
-         {{"A", 0}, {"C", 0}, {"D", 0}},
-         0},
-        {"tick; the entry removed",
-         [&] { click(0, WM_LBUTTONUP); },
-         {{"B", 1}, {"C", 0}},
-         {{"B", 1}, {"C", 0}},
-         {{"B", 1}, {"C", 0}},
-         1},
-        {"add; the entry removed", AddItem, start, start, start, 1},
-        {"drag; the entry removed", [&] { drag(0, 900); }, {{"B", 1}}, {{"B", 1}}, {{"B", 1}}, 1},
+    auto command = [](const char* c) { return [c] { HostBroadcast(c); }; };
+    auto edit = [] {
+        BeginEdit(Entry(2)->label);
+        SetWindowTextA(ThePlugin->editControl, "C2");
+        CommitEdit();
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        ASSERT_TRUE(Start(SettingsText(start)));
-        c.action();
-        if (!c.outside.empty()) WriteOutside(Writer::replace, SettingsText(c.outside));
-        const int sounds = WarningSounds();
-        for (const Entries* expected : {&c.undone, &c.redone}) {
-            HostBroadcast(expected == &c.undone ? "@ovletInternal Undo" : "@ovletInternal Redo");
-            EXPECT_EQ(ReadFileText(SettingsPath()), SettingsText(*expected));
-            EXPECT_EQ(ListedEntries(), *expected);
-        }
-        EXPECT_EQ(WarningSounds() - sounds, c.sounds);
-        Stop();
-    }
-
-    // A setting undone keeps the other program's change to another one.
-    const std::string s = SettingsText(start), ticked = With(s, "zelk.zelk1.done:", "1");
     const struct {
-        const char *command, *key, *value;
-    } settings[] = {{"Width 150", "zelk.width:", "150"},
-                    {"AlwaysOnTop", "zelk.alwaysOnTop:", "false"},
-                    {"SnapWindowToEdge", "zelk.snapWindow:", "false"},
-                    {"Transparency", "zelk.transparency:", "true\r"}};
-    for (const auto& c : settings) {
-        SCOPED_TRACE(c.command);
-        ASSERT_TRUE(Start(s));
-        HostBroadcast(("@ovletInternal " + std::string(c.command)).c_str());
-        WriteOutside(Writer::replace, With(With(s, c.key, c.value), "zelk.zelk1.done:", "1"));
+        std::function<void()> action;
+        const char *outside, *undone, *redone; // "": no other program
+        int sounds;
+        const char *key = nullptr, *value = nullptr; // a setting the action sets
+    } cases[] = {
+        {click(0), "", "A,B*,C", "A*,B*,C", 0},
+        {[] { SendMessageA(Entry(1)->doneBox, WM_MBUTTONUP, 0, 0); }, "X,A,B,C", "X,A,B*,C",
+         "X,A,B,C", 0},
+        {edit, "A,B*", "A,B*,C", "A,B*,C2", 0}, // the edited entry comes back
+        {AddItem, "A,B*,C,New Item,D", "A,B*,C,D", "A,B*,C,New Item,D", 0},
+        {[] { SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0); }, "B*,C,D", "A,B*,C,D",
+         "B*,C,D", 0},
+        {drag(2, -900), "C,A,B*,X", "A,B*,C,X", "C,A,B*,X", 0},
+        {[] { MoveEntryBy(Entry(2), -1); }, "B*,A,C", "B*,C,A", "B*,A,C", 0}, // after its neighbour
+        {RemoveTickedEntries, "A,C,D", "A,B*,C,D", "A,C,D", 0},
+        {click(0), "B*,C", "B*,C", "B*,C", 1},
+        {AddItem, "A,B*,C", "A,B*,C", "A,B*,C", 1},
+        {drag(0, 900), "B*", "B*", "B*", 1},
+        {command("@ovletInternal Width 150"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.width:", "150"},
+        {command("@ovletInternal AlwaysOnTop"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.alwaysOnTop:", "false"},
+        {command("@ovletInternal SnapWindowToEdge"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.snapWindow:", "false"},
+        {command("@ovletInternal Transparency"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.transparency:", "true\r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.outside) + " " + c.undone);
+        auto file = [&](const char* list, bool set) {
+            return set && c.key ? With(SettingsText(L(list)), c.key, c.value)
+                                : SettingsText(L(list));
+        };
+        ASSERT_TRUE(Start(SettingsText(L("A,B*,C"))));
+        c.action();
+        if (c.outside[0]) WriteOutside(Writer::replace, file(c.outside, true));
+        const int sounds = WarningSounds();
         HostBroadcast("@ovletInternal Undo");
-        EXPECT_EQ(ReadFileText(SettingsPath()), ticked);
-        EXPECT_EQ(ThePlugin->width, 100);
+        EXPECT_EQ(ReadFileText(SettingsPath()), file(c.undone, false));
+        EXPECT_EQ(ListedEntries(), L(c.undone));
         HostBroadcast("@ovletInternal Redo");
-        EXPECT_EQ(ReadFileText(SettingsPath()), With(ticked, c.key, c.value));
+        EXPECT_EQ(ReadFileText(SettingsPath()), file(c.redone, true));
+        EXPECT_EQ(ListedEntries(), L(c.redone));
+        EXPECT_EQ(WarningSounds() - sounds, c.sounds);
         Stop();
     }
 }
