@@ -42,29 +42,66 @@ bool Same(const EntryRecord& a, const EntryRecord& b) {
     return a.done == b.done && strcmp(a.text, b.text) == 0;
 }
 
-// The entries of `longer` that `shorter` lacks, each with its place in
-// `longer`, which is `shorter` with entries inserted: matched in order.
-// Where equal entries could be told apart more than one way, each way gives
-// the same list back.
-Change* Difference(const Document& longer, const Document& shorter, ChangeKind kind) {
-    const int n = longer.count - shorter.count;
+// `before` while a record's deletions are replayed on it, and where each of
+// its entries stood in `before`. One at a time, as the change path is.
+Document Scratch;
+int Origins[MaxDocumentEntries];
+
+// The places in `before` of the entries `change` removes, ascending: the
+// record replayed as ApplyChange applies it, so that among equal entries the
+// one it took is the one that comes back.
+int Removed(const Document& before, const Change& change, int* places) {
+    Scratch = before;
+    for (int i = 0; i < before.count; ++i)
+        Origins[i] = i;
+    const bool one = change.kind == ChangeKind::remove;
+    int n = 0;
+    for (int i = one ? 0 : change.count - 1; i >= 0; --i) {
+        const int found = one ? FindEntry(Scratch, change.text, change.index)
+                              : FindEntry(Scratch, change.entries[i].text, change.entries[i].index);
+        if (found < 0) continue;
+        int at = n++;
+        for (; at > 0 && places[at - 1] > Origins[found]; --at)
+            places[at] = places[at - 1];
+        places[at] = Origins[found];
+        RemoveEntry(Scratch, found);
+        memmove(&Origins[found], &Origins[found + 1], sizeof(int) * (Scratch.count - found));
+    }
+    return n;
+}
+
+// Where each entry `change` adds landed, ascending: an addition at the end,
+// an edit of an entry gone at its place, a restored entry at its own.
+int Inserted(const Document& before, const Change& change, int* places) {
+    const bool many = change.kind == ChangeKind::restore;
+    const int n = many ? change.count : 1;
+    for (int i = 0; i < n; ++i) {
+        const int index = many                             ? change.entries[i].index
+                          : change.kind == ChangeKind::add ? before.count
+                                                           : change.index;
+        const int end = before.count + i;
+        places[i] = index < 0 || index > end ? end : index;
+    }
+    return n;
+}
+
+// The record that brings back (restore) or takes out again (removeTicked,
+// or remove for one entry) the entries of `document` at `places`.
+Change* EntriesAt(const Document& document, const int* places, int n, ChangeKind kind) {
     Change* change = n > 0 ? NewChange(kind, n) : nullptr;
     if (!change) return nullptr;
-    for (int i = 0, j = 0; i < longer.count && change->count < n; ++i) {
-        if (j < shorter.count && Same(longer.entries[i], shorter.entries[j])) {
-            ++j;
-            continue;
-        }
+    for (int i = 0; i < n; ++i) {
+        if (places[i] >= document.count) continue; // a full list took no more
         DeletedEntry& entry = change->entries[change->count++];
-        entry.index = i;
-        entry.done = longer.entries[i].done;
-        CopyText(entry.text, sizeof entry.text, longer.entries[i].text);
+        entry.index = places[i];
+        entry.done = document.entries[places[i]].done;
+        CopyText(entry.text, sizeof entry.text, document.entries[places[i]].text);
     }
-    // One entry back out is a deletion like the user's: dropped with a
-    // warning sound when another program removed it meanwhile.
+    // One entry taken out again is a deletion like the user's: dropped with
+    // a warning sound when another program removed it meanwhile.
     if (kind == ChangeKind::removeTicked && change->count == 1) {
         change->kind = ChangeKind::remove;
-        change->index = change->entries[0].index;
+        change->index = places[0];
         CopyText(change->text, sizeof change->text, change->entries[0].text);
     }
     return change;
@@ -108,8 +145,12 @@ Change* Inverse(const Document& before, const Document& after, const Change& cha
         break;
     }
     ReleaseChange(inverse);
-    return after.count > before.count ? Difference(after, before, ChangeKind::removeTicked)
-                                      : Difference(before, after, ChangeKind::restore);
+    int places[MaxDocumentEntries];
+    const bool removal =
+        change.kind == ChangeKind::remove || change.kind == ChangeKind::removeTicked;
+    return removal ? EntriesAt(before, places, Removed(before, change, places), ChangeKind::restore)
+                   : EntriesAt(after, places, Inserted(before, change, places),
+                               ChangeKind::removeTicked);
 }
 
 // A user's step is named by what the record did.
