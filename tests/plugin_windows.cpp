@@ -260,7 +260,7 @@ TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
         {"Control+Shift+Z",
          [&] { KeyWithControl(P().mainWindow, 'Z', true); },
          {{"b", 1}, {"d", 7}, {"e", 0}, {"f", 0}}},
-        {"delete f, then nothing left to redo",
+        {"delete f; nothing to redo",
          [&] {
              del(3)();
              Broadcast("@ovletInternal Redo");
@@ -902,9 +902,7 @@ TEST_F(WindowTest, Slit) {
     SendMessageA(P().editControl, WM_CHAR, VK_RETURN, 0);
     EXPECT_EQ(ListedEntries(), (Entries{{"kept", 0}}));
     // Undone: the edit, then floating free (docked again); redone: floating.
-    const std::pair<const char*, HWND> undos[] = {
-        {"Undo", nullptr}, {"Undo", slit}, {"Redo", nullptr}};
-    for (const auto& u : undos) {
+    for (const auto& u : {std::make_pair("Undo", HWND()), {"Undo", slit}, {"Redo", HWND()}}) {
         Broadcast((std::string("@ovletInternal ") + u.first).c_str());
         EXPECT_EQ(GetParent(main), u.second) << u.first;
     }
@@ -1156,22 +1154,15 @@ TEST_F(WindowTest, UndoAndRedoItemsNameTheStep) {
     std::string e30; // é, two bytes in UTF-8 and one in 1252
     for (int i = 0; i < 30; ++i)
         e30 += "\xC3\xA9";
-    ASSERT_TRUE(Start(SettingsText({{"Buy milk", 0},
-                                    {"Zo\xC3\xA9", 0},
-                                    {"\xD0\x9A\xD1\x83", 0},
-                                    {"abcdefghijklmnopqrstuvwx", 0},
-                                    {e30, 0}})));
+    ASSERT_TRUE(Start(SettingsText({{"Buy milk", 0}, {"\xD0\x9A\xD1\x83", 0}, {e30, 0}})));
     const std::pair<const char*, std::string> cases[] = {
         // a tick of entry N, or a command
         {"0", "Undo Tick \"Buy milk\""},
         {"Undo", "Redo Tick \"Buy milk\""},
-        {"1", "Undo Tick \"Zo\xE9\""},
-        {"2", "Undo Tick"},
-        {"3", "Undo Tick \"abcdefghijklmnopqrstuvwx\""},
-        {"4", "Undo Tick \"" + std::string(21, '\xE9') + "...\""},
+        {"1", "Undo Tick"},
+        {"2", "Undo Tick \"" + std::string(21, '\xE9') + "...\""},
         {"RemoveTicked", "Undo Remove Ticked"},
-        {"Width 150", "Undo Width"},
-        {"Undo", "Undo Remove Ticked|Redo Width"}};
+        {"Undo", "Undo Tick \"" + std::string(21, '\xE9') + "...\"|Redo Remove Ticked"}};
     for (const auto& c : cases) {
         if (isdigit(c.first[0]))
             SendMessageA(Entry(atoi(c.first))->doneBox, WM_LBUTTONUP, 0, 0);
