@@ -19,7 +19,7 @@ RUNS32 := scripts/runs-32bit $(BUILD)/runs-32bit
 MAIN_TREE = $$($(RUNS32) && echo $(BUILD) || echo $(BUILD64))
 NO32 := "make: this machine cannot run 32-bit programs: the 32-bit zelk.dll is built and checked but not run"
 
-.PHONY: all setup configure build prefix test run bench dist help clean
+.PHONY: all setup configure build prefix test run bench reports screenshots dist help clean
 
 all: build
 
@@ -28,6 +28,8 @@ help:
 	@echo "make test   set up, build both architectures, and run every test each one can run here"
 	@echo "make build  build zelk.dll (build/ 32-bit, build64/ 64-bit), devhost.exe and the tests"
 	@echo "make bench  time zelk.dll against a bare Win32 lower bound; writes docs/performance.md"
+	@echo "make reports      refresh docs/reliability.md and docs/performance.md (make test writes only under build/)"
+	@echo "make screenshots  refresh docs/screenshot.png and docs/screenshot-144dpi.png"
 	@echo "make dist   build the release zips zelk-1.0-win32.zip and zelk-1.0-win64.zip"
 	@echo "make clean  remove the build folders"
 
@@ -76,9 +78,28 @@ bench: build prefix
 		"make bench$(if $(filter command line,$(origin BENCH_REPS)), BENCH_REPS=$(BENCH_REPS))" \
 		"$$(cat $$tree/wine-arch)" && [ $$ran -eq 0 ]
 
-run: build prefix
+# A run needs only the DLL and the development host of the tree it runs:
+# neither the other tree nor the tests and the benchmark are built for it.
+run screenshots: setup
 	@tree=$(MAIN_TREE); $(RUNS32) || echo $(NO32); \
-	ZELK_BUILD=$(CURDIR)/$$tree scripts/run
+	$(MAKE) --no-print-directory $$tree/CMakeCache.txt && \
+	cmake --build $$tree -j2 --target zelk devhost && \
+	ZELK_BUILD=$(CURDIR)/$$tree scripts/wine-prefix && \
+	if [ $@ = run ]; then \
+		ZELK_BUILD=$(CURDIR)/$$tree scripts/run; \
+	else \
+		ZELK_BUILD=$(CURDIR)/$$tree scripts/run --screenshot docs/screenshot.png && \
+		ZELK_BUILD=$(CURDIR)/$$tree ZELK_PICTURES=$(CURDIR)/docs $(XVFB) bash tests/e2e.sh dpi; \
+	fi
+
+# The committed reports: the reliability test's, from the tree `make run`
+# uses (a test run writes it to that tree's reliability.md), and the
+# benchmark's.
+reports: build prefix
+	@tree=$(MAIN_TREE); \
+	(cd $$tree && rm -f reliability.md && $(XVFB) ctest --output-on-failure -R '^reliability$$') && \
+	cp $$tree/reliability.md docs/reliability.md && echo "make: wrote docs/reliability.md"
+	@$(MAKE) --no-print-directory bench
 
 dist: build
 	cd $(BUILD) && cpack -G ZIP

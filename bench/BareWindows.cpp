@@ -32,6 +32,12 @@ struct State {
     std::vector<HWND> boxes, labels;
     HFONT editFont = nullptr;
     Changes changes = Changes::OneRow;
+    // The row that shows zelk's focus mark: -1 until a key chooses one.
+    int focused = -1;
+    // The last deletion, for Undo Delete: its place and its entry.
+    size_t deletedAt = 0;
+    bench::Entry deleted;
+    bool canUndo = false;
     unsigned long long hash = 0; // of the bytes last read or written
     HANDLE notice = INVALID_HANDLE_VALUE, stop = nullptr, watch = nullptr;
 };
@@ -173,12 +179,15 @@ HWND CreateChild(const char* className, DWORD style, int id, int x, int y, int w
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-// A row's done box and label, made visible and so painted at the next
-// update.
-void CreateRow(int index) {
-    S.boxes.push_back(CreateChild(ClassName, WS_VISIBLE, DoneBoxId, 5, DoneBoxTop(index), 10, 10));
-    S.labels.push_back(CreateChild(ClassName, WS_VISIBLE, LabelId, 20, LabelTop(index),
-                                   S.width - 25, RowHeight()));
+// A row's done box and label at `index` of the row tables, made visible and
+// so painted at the next update.
+void CreateRow(size_t index) {
+    const int row = int(index);
+    S.boxes.insert(S.boxes.begin() + std::ptrdiff_t(index),
+                   CreateChild(ClassName, WS_VISIBLE, DoneBoxId, 5, DoneBoxTop(row), 10, 10));
+    S.labels.insert(
+        S.labels.begin() + std::ptrdiff_t(index),
+        CreateChild(ClassName, WS_VISIBLE, LabelId, 20, LabelTop(row), S.width - 25, RowHeight()));
 }
 
 void CreateWindows() {
@@ -193,7 +202,7 @@ void CreateWindows() {
     SendMessageA(S.edit, WM_SETFONT, reinterpret_cast<WPARAM>(S.editFont), 0);
     S.boxes.clear();
     S.labels.clear();
-    for (int i = 0; i < int(S.entries.size()); ++i)
+    for (size_t i = 0; i < S.entries.size(); ++i)
         CreateRow(i);
     S.button = CreateChild(ClassName, WS_VISIBLE, AddButtonId, 5, AddButtonTop(), S.width - 10,
                            RowHeight());
@@ -246,6 +255,7 @@ void AppendRow() {
 // place the one above has left, and take their pixels along. Only the
 // button, cut off by the shrink, paints again. (Shrinking after the moves
 // instead makes Wine paint every moved row again: 100 paints, not 2.)
+// The caller saves, or not when the file itself lost the entry.
 void RemoveRow(size_t index) {
     DestroyWindow(S.boxes[index]);
     DestroyWindow(S.labels[index]);
@@ -263,6 +273,70 @@ void RemoveRow(size_t index) {
     if (batch) batch = DeferWindowPos(batch, S.button, nullptr, 5, AddButtonTop(), 0, 0, MoveOnly);
     if (batch) EndDeferWindowPos(batch);
     RepaintButtonIfFullnessChanged(S.entries.size() + 1);
+}
+
+// The mirror of RemoveRow: the popup grows first, so that everything moving
+// down lands inside it; then the button and the rows below the new one move
+// down in one batch, bottom first, so that each reads its old pixels before
+// another move lands on them, and take them along. The new row is made in
+// the place they left. The caller saves, or not when the file itself
+// brought the entry.
+void InsertRow(size_t index, const bench::Entry& entry) {
+    S.entries.insert(S.entries.begin() + std::ptrdiff_t(index), entry);
+    FitMainWindow();
+    const size_t moved = S.boxes.size() - index;
+    HDWP batch = BeginDeferWindowPos(int(2 * moved + 1));
+    if (batch) batch = DeferWindowPos(batch, S.button, nullptr, 5, AddButtonTop(), 0, 0, MoveOnly);
+    for (size_t i = S.boxes.size(); i-- > index && batch;) {
+        batch =
+            DeferWindowPos(batch, S.boxes[i], nullptr, 5, DoneBoxTop(int(i + 1)), 0, 0, MoveOnly);
+        if (batch)
+            batch = DeferWindowPos(batch, S.labels[i], nullptr, 20, LabelTop(int(i + 1)), 0, 0,
+                                   MoveOnly);
+    }
+    if (batch) EndDeferWindowPos(batch);
+    CreateRow(index);
+    RepaintButtonIfFullnessChanged(S.entries.size() - 1);
+}
+
+void DeleteRow(size_t index) {
+    S.deletedAt = index;
+    S.deleted = S.entries[index];
+    S.canUndo = true;
+    RemoveRow(index);
+    WriteSettings();
+}
+
+void UndoDelete() {
+    if (!S.canUndo) return;
+    S.canUndo = false;
+    InsertRow(std::min(S.deletedAt, S.entries.size()), S.deleted);
+    WriteSettings();
+}
+
+// The focus mark moves: the row that had it and the row that gets it paint.
+void FocusRow(int row) {
+    if (row == S.focused) return;
+    if (S.focused >= 0) InvalidateRect(S.labels[size_t(S.focused)], nullptr, FALSE);
+    S.focused = row;
+    InvalidateRect(S.labels[size_t(row)], nullptr, FALSE);
+}
+
+// Control+Up: the focused entry and the one above it swap places, and the
+// focus goes along. The rows keep their windows; only what the two show
+// changes, so those two labels repaint (their boxes too where the ticks
+// differ).
+void MoveFocusedUp() {
+    if (S.focused < 1) return;
+    const size_t below = size_t(S.focused), above = below - 1;
+    std::swap(S.entries[above], S.entries[below]);
+    S.focused = int(above);
+    InvalidateRect(S.labels[above], nullptr, FALSE);
+    InvalidateRect(S.labels[below], nullptr, FALSE);
+    if (S.entries[above].done != S.entries[below].done) {
+        InvalidateRect(S.boxes[above], nullptr, FALSE);
+        InvalidateRect(S.boxes[below], nullptr, FALSE);
+    }
     WriteSettings();
 }
 
@@ -276,11 +350,29 @@ void TickRow(size_t index) {
     WriteSettings();
 }
 
+bool SameEntry(const bench::Entry& a, const bench::Entry& b) {
+    return a.done == b.done && a.text == b.text;
+}
+
+// Where `longer` holds one entry that `shorter` lacks, and otherwise the
+// same entries in the same order; npos when it does not.
+size_t OneEntryMore(const std::vector<bench::Entry>& longer,
+                    const std::vector<bench::Entry>& shorter) {
+    if (longer.size() != shorter.size() + 1) return std::string::npos;
+    size_t at = 0;
+    while (at < shorter.size() && SameEntry(longer[at], shorter[at]))
+        ++at;
+    for (size_t i = at; i < shorter.size(); ++i)
+        if (!SameEntry(longer[i + 1], shorter[i])) return std::string::npos;
+    return at;
+}
+
 // Another program wrote the file and the folder has been quiet since: the
 // file is read once and, unless its bytes are the ones last read or
-// written, each row whose entry differs repaints. The window keeps its
-// place. A list of another length or a new width builds the windows anew
-// (the benchmark only renames an entry).
+// written, each row whose entry differs repaints, or the one entry inserted
+// or removed gains or loses its row. The window keeps its place. Any other
+// change of length, or a new width, builds the windows anew (the benchmark
+// only renames, inserts or removes one entry).
 void Reload() {
     KillTimer(S.main, ReloadTimer);
     std::string bytes;
@@ -289,6 +381,16 @@ void Reload() {
     std::vector<bench::Entry> entries;
     int x = 0, y = 0, width = S.width;
     Parse(bytes, entries, x, y, width);
+    const size_t inserted = OneEntryMore(entries, S.entries);
+    const size_t removed = OneEntryMore(S.entries, entries);
+    if (width == S.width && inserted != std::string::npos) {
+        InsertRow(inserted, entries[inserted]);
+        return;
+    }
+    if (width == S.width && removed != std::string::npos) {
+        RemoveRow(removed);
+        return;
+    }
     if (entries.size() != S.entries.size() || width != S.width) {
         S.entries.swap(entries);
         S.width = width;
@@ -346,8 +448,10 @@ void Paint(HWND window) {
     const char* text = nullptr;
     bool strikeOut = false;
     const bool box = window != S.main && id >= DoneBoxId && id < LabelId;
+    bool focusMark = false;
     if (window != S.main && id >= LabelId && id < AddButtonId) {
         const bench::Entry& entry = S.entries[RowOf(window)];
+        focusMark = int(RowOf(window)) == S.focused;
         text = entry.text.c_str();
         if (entry.done) {
             from = l.colourTo;
@@ -389,6 +493,15 @@ void Paint(HWND window) {
                   DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(memory, oldFont);
         DeleteObject(font);
+        // zelk's focus mark: every other pixel along the text's rectangle.
+        for (int x = inner.left; focusMark && x < inner.right; x += 2) {
+            SetPixelV(memory, x, inner.top, textColour);
+            SetPixelV(memory, x, inner.bottom - 1, textColour);
+        }
+        for (int y = inner.top; focusMark && y < inner.bottom; y += 2) {
+            SetPixelV(memory, inner.left, y, textColour);
+            SetPixelV(memory, inner.right - 1, y, textColour);
+        }
     }
     if (box) { // a frame of the text colour, and a tick two pixels thick when done
         HBRUSH frame = CreateSolidBrush(l.textColour);
@@ -430,11 +543,21 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_RBUTTONDBLCLK:
         if (id >= LabelId && id < AddButtonId && S.changes == Changes::OneRow) {
-            RemoveRow(RowOf(window));
+            DeleteRow(RowOf(window));
         } else if (id >= LabelId && id < AddButtonId) {
             S.entries.erase(S.entries.begin() + std::ptrdiff_t(RowOf(window)));
             Rebuild(); // destroys this window
         }
+        return 0;
+    case WM_KEYDOWN:
+        if (window == S.main && wParam == VK_END && !S.entries.empty()) {
+            FocusRow(int(S.entries.size()) - 1);
+        } else if (window == S.main && wParam == VK_UP && (GetKeyState(VK_CONTROL) & 0x8000)) {
+            MoveFocusedUp();
+        }
+        return 0;
+    case UndoDeleteMessage:
+        if (window == S.main) UndoDelete();
         return 0;
     case FolderChangedMessage: // each notice starts the quiet time again
         SetTimer(S.main, ReloadTimer, QuietTime, nullptr);
@@ -451,6 +574,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 bool Start(const std::string& settingsPath, const bench::Look& look) {
     S.path = settingsPath;
     S.look = look;
+    S.focused = -1;
+    S.canUndo = false;
     WNDCLASSA windowClass = {};
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = WindowProc;

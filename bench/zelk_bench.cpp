@@ -49,6 +49,9 @@ enum Step {
     DeleteAgainstRebuild,
     Repaint,
     Reload,
+    MoveUp,
+    UndoDeleteTop,
+    ReloadInsert,
     StepCount
 };
 
@@ -72,6 +75,9 @@ const StepInfo Steps[StepCount] = {
     {"delete, against the bare full rebuild", 0.1},
     {"full repaint, 50 entries", 1.2},
     {"reload of one renamed entry, 50 entries", 1.3},
+    {"Control+Up on entry 50, with its save", 1.3},
+    {"Undo Delete of entry 1, 49 -> 50 entries", 1.3},
+    {"reload of an entry inserted at place 25, 49 -> 50", 1.3},
 };
 
 struct Series {
@@ -218,6 +224,27 @@ void WriteLikeSyncTool(const std::string& path, const std::string& text) {
     if (!bench::WriteWholeFile(temporary, text) ||
         !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
         Fail("cannot replace a settings file as another program");
+}
+
+// Control as held down, or as let go, in this thread's key state: what
+// GetKeyState reports while a key message is handled.
+void HoldControl(bool down) {
+    BYTE keys[256];
+    if (!GetKeyboardState(keys)) Fail("cannot read the keyboard state");
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    if (!SetKeyboardState(keys)) Fail("cannot set the keyboard state");
+}
+
+// Fails unless the bare routine shows these entries, in this order.
+void CheckBareShows(const std::vector<bench::Entry>& expected, const char* after) {
+    const std::vector<bench::Entry>& shown = bare::Entries();
+    bool same = shown.size() == expected.size();
+    for (size_t i = 0; same && i < shown.size(); ++i)
+        same = shown[i].text == expected[i].text && shown[i].done == expected[i].done;
+    if (!same) {
+        fprintf(stderr, "zelk_bench: after %s\n", after);
+        Fail("the bare windows do not show the expected entries");
+    }
 }
 
 // The timer zelk's main window runs when its settings folder has been quiet
@@ -637,18 +664,21 @@ int main(int argc, char** argv) {
         pixelChecks.push_back(ComparePixels(when));
         fileChecks.push_back(CompareFiles(when, zelkSettings));
     };
-    // Sends a click's message to a window of zelk's or of the bare routine,
-    // times it until everything has painted and records it; in the first
-    // round it also counts the windows painted.
+    // Sends what starts a step (a click's message, a key, a command) to zelk
+    // or to the bare routine, times it until everything has painted and
+    // records it; in the first round it also counts the windows painted.
     int paints[StepCount][2] = {}; // [step][zelk]
-    auto click = [&](int rep, Step step, bool zelk, HWND window, UINT message, WPARAM wParam = 0) {
+    auto timed = [&](int rep, Step step, bool zelk, auto&& send) {
         if (rep == -warmup) StartCountingPaints();
         double t0 = NowMs();
-        SendMessageA(window, message, wParam, MAKELPARAM(5, 5));
+        send();
         bench::Settle();
         double ms = NowMs() - t0;
         if (rep == -warmup) paints[step][zelk] = StopCountingPaints();
         record(rep, step, zelk, ms);
+    };
+    auto click = [&](int rep, Step step, bool zelk, HWND window, UINT message, WPARAM wParam = 0) {
+        timed(rep, step, zelk, [&] { SendMessageA(window, message, wParam, MAKELPARAM(5, 5)); });
     };
     std::vector<double> saveAlone;
 
@@ -755,6 +785,120 @@ int main(int argc, char** argv) {
     plugin.end();
     bare::Unload();
     bench::Settle();
+
+    // Control+Up on entry 50. zelk holds the keyboard, as when a user types
+    // in it (the Focus command gives it), so its focus mark shows; the bare
+    // routine draws the same mark on its own focused row. Before each turn,
+    // End puts the focus on entry 50 (untimed); the timed key is Up with
+    // Control held in the thread's key state. Each round swaps the last two
+    // entries one way or back.
+    fprintf(stderr, "zelk_bench: Control+Up, %d repetitions\n", reps);
+    PrepareSettings(zelkSettings, 50, 10, ++serial);
+    PrepareSettings(bareSettings, 50, bareX, ++serial);
+    if (plugin.begin(plugin.module) != 0) Fail("beginPlugin failed");
+    if (!bare::Start(bareSettings, look)) Fail("the bare windows could not be made");
+    HostBroadcast("@ovletInternal Focus");
+    std::vector<bench::Entry> expected = bench::MakeEntries(50);
+    for (int rep = -warmup; rep < reps; ++rep) {
+        std::swap(expected[48], expected[49]);
+        for (int turn = 0; turn < 2; ++turn) {
+            bool zelk = (turn == 0) == (rep % 2 == 0);
+            HWND main = zelk ? ZelkMainWindow() : bare::MainWindow();
+            SendMessageA(main, WM_KEYDOWN, VK_END, 1);
+            Quiesce();
+            if (GetFocus() != ZelkMainWindow()) Fail("zelk's window does not hold the keyboard");
+            HoldControl(true);
+            timed(rep, MoveUp, zelk, [&] { SendMessageA(main, WM_KEYDOWN, VK_UP, 1); });
+            HoldControl(false);
+        }
+        CheckBareShows(expected, "Control+Up");
+        check(rep, "50 entries after Control+Up on entry 50");
+    }
+    plugin.end();
+    bare::Unload();
+    bench::Settle();
+
+    // Undo Delete of entry 1: entry 1 is deleted (untimed, as the delete
+    // step does it), then the command the menu's Undo Delete sends goes out
+    // through the host to zelk; the bare routine gets one message.
+    fprintf(stderr, "zelk_bench: Undo Delete, %d repetitions\n", reps);
+    PrepareSettings(zelkSettings, 50, 10, ++serial);
+    PrepareSettings(bareSettings, 50, bareX, ++serial);
+    if (plugin.begin(plugin.module) != 0) Fail("beginPlugin failed");
+    if (!bare::Start(bareSettings, look)) Fail("the bare windows could not be made");
+    expected = bench::MakeEntries(50);
+    for (int rep = -warmup; rep < reps; ++rep) {
+        for (int turn = 0; turn < 2; ++turn) {
+            bool zelk = (turn == 0) == (rep % 2 == 0);
+            Quiesce();
+            SendMessageA(zelk ? ZelkWindows(50).labels[0] : bare::Label(0), WM_RBUTTONDBLCLK, 0,
+                         MAKELPARAM(5, 5));
+            if (zelk)
+                ZelkWindows(49);
+            else
+                CheckBare(49);
+            Quiesce();
+            timed(rep, UndoDeleteTop, zelk, [&] {
+                if (zelk)
+                    HostBroadcast("@ovletInternal UndoDelete");
+                else
+                    SendMessageA(bare::MainWindow(), bare::UndoDeleteMessage, 0, 0);
+            });
+            if (zelk)
+                ZelkWindows(50);
+            else
+                CheckBare(50);
+        }
+        CheckBareShows(expected, "Undo Delete");
+        check(rep, "50 entries after Undo Delete of entry 1");
+    }
+    plugin.end();
+    bare::Unload();
+    bench::Settle();
+
+    // A reload at 49 entries in which another program inserted an entry at
+    // place 25, timed as the rename's reload is; then, untimed, the other
+    // program removes it again.
+    fprintf(stderr, "zelk_bench: reload of an insertion, %d repetitions\n", reps);
+    PrepareSettings(zelkSettings, 49, 10, ++serial);
+    PrepareSettings(bareSettings, 49, bareX, ++serial);
+    if (plugin.begin(plugin.module) != 0) Fail("beginPlugin failed");
+    if (!bare::Start(bareSettings, look)) Fail("the bare windows could not be made");
+    const std::vector<bench::Entry> without = bench::MakeEntries(49);
+    std::vector<bench::Entry> with = without;
+    with.insert(with.begin() + 24, {"Inserted elsewhere: pick up the parcel", 0});
+    // Another program writes `entries`; the reload is timed, or only waited for.
+    auto reload = [&](int rep, bool zelk, const std::vector<bench::Entry>& entries, bool isTimed) {
+        WriteLikeSyncTool(zelk ? zelkSettings : bareSettings,
+                          bench::SettingsText(entries, zelk ? 10 : bareX, 10));
+        Sleep(20);
+        Quiesce();
+        HWND main = zelk ? ZelkMainWindow() : bare::MainWindow();
+        WPARAM timer = zelk ? ZelkReloadTimer : bare::ReloadTimer;
+        if (isTimed) {
+            click(rep, ReloadInsert, zelk, main, WM_TIMER, timer);
+        } else {
+            SendMessageA(main, WM_TIMER, timer, 0);
+            bench::Settle();
+        }
+        if (zelk)
+            ZelkWindows(int(entries.size()));
+        else
+            CheckBare(int(entries.size()));
+    };
+    for (int rep = -warmup; rep < reps; ++rep) {
+        for (int turn = 0; turn < 2; ++turn)
+            reload(rep, (turn == 0) == (rep % 2 == 0), with, true);
+        CheckBareShows(with, "another program's insertion");
+        check(rep, "50 entries after another program inserted one at place 25");
+        for (int turn = 0; turn < 2; ++turn)
+            reload(rep, turn == 0, without, false);
+        CheckBareShows(without, "another program's removal");
+        check(rep, "49 entries after another program removed it again");
+    }
+    plugin.end();
+    bare::Unload();
+    bench::Settle();
     FreeLibrary(plugin.module);
 
     // Where a rebuild's reading goes: the keys of a settings file saved just
@@ -783,7 +927,9 @@ int main(int argc, char** argv) {
     for (const std::string& name : facts.imports)
         importList += (importList.empty() ? "" : ", ") + name;
     double kib = facts.size / 1024.0;
-    bool sizeMet = facts.size <= 64 * 1024;
+    // This wave's budget for the DLL of this program's own architecture.
+    const unsigned sizeGoalKiB = sizeof(void*) == 8 ? 76 : 68;
+    bool sizeMet = facts.size <= sizeGoalKiB * 1024;
     char line[512];
 
     report.markdown += "| step | median: zelk / bare = ratio | minimum: zelk / bare = ratio | "
@@ -810,8 +956,8 @@ int main(int argc, char** argv) {
     }
 
     report.Line("", "");
-    snprintf(line, sizeof line, "zelk.dll: %lu bytes (%.1f KiB); goal at most 64 KiB: %s",
-             static_cast<unsigned long>(facts.size), kib, sizeMet ? "met" : "missed");
+    snprintf(line, sizeof line, "zelk.dll: %lu bytes (%.1f KiB); goal at most %u KiB: %s",
+             static_cast<unsigned long>(facts.size), kib, sizeGoalKiB, sizeMet ? "met" : "missed");
     report.Line(line, std::string("- ") + line);
     snprintf(line, sizeof line, "zelk.dll imports: %s; only system DLLs: %s", importList.c_str(),
              facts.nonSystem.empty() ? "yes, goal met" : "no, goal missed");
@@ -827,11 +973,14 @@ int main(int argc, char** argv) {
     }
     snprintf(line, sizeof line,
              "windows painted (WM_PAINT handled) in the first round, zelk / bare: add %d / %d; "
-             "delete of entry 1 %d / %d; tick %d / %d; full repaint %d / %d; reload %d / %d; the "
+             "delete of entry 1 %d / %d; tick %d / %d; full repaint %d / %d; reload %d / %d; "
+             "Control+Up %d / %d; Undo Delete %d / %d; reload of an insertion %d / %d; the "
              "bare whole rebuild: add %d, delete %d",
              paints[Add][1], paints[Add][0], paints[Delete][1], paints[Delete][0], paints[Tick][1],
              paints[Tick][0], paints[Repaint][1], paints[Repaint][0], paints[Reload][1],
-             paints[Reload][0], paints[AddAgainstRebuild][0], paints[DeleteAgainstRebuild][0]);
+             paints[Reload][0], paints[MoveUp][1], paints[MoveUp][0], paints[UndoDeleteTop][1],
+             paints[UndoDeleteTop][0], paints[ReloadInsert][1], paints[ReloadInsert][0],
+             paints[AddAgainstRebuild][0], paints[DeleteAgainstRebuild][0]);
     report.Line(line, std::string("- ") + line);
     for (const std::string& check : fileChecks) {
         std::string l = "zelk.rc against the bare save of the same entries, " + check;

@@ -26,6 +26,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 . "$ROOT/scripts/wine-env"
+. "$ROOT/scripts/x-windows"
 DEVHOST=$ZELK_BUILD/host/devhost.exe
 WORK=$ZELK_BUILD/e2e
 LOG=$WORK/wine.log
@@ -82,9 +83,12 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 devhost() { "$ZELK_WINE" "$DEVHOST" "$@" >>"$LOG" 2>&1; }
 
+# Returns once devhost shows a window, or after half a minute (a first
+# start in a fresh prefix is slow); the scenario then checks which window.
 start_host() {
     "$ZELK_WINE" "$DEVHOST" "$@" >>"$LOG" 2>&1 &
     HOST_PID=$!
+    devhost_window_shows 30
 }
 
 host_running() { [ -n "$HOST_PID" ] && kill -0 "$HOST_PID" 2>/dev/null; }
@@ -171,21 +175,7 @@ longest_run() {
         END { print best + 0 }'
 }
 
-# Every devhost window larger than 1x1 that is shown, as "X Y W H" lines.
-window_geometries() {
-    local id
-    for id in $(xwininfo -root -tree | awk '/"devhost.exe"/ && $0 !~ / 1x1\+/ { print $1 }'); do
-        xwininfo -id "$id" 2>/dev/null | awk '
-            /Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
-            /Width:/ { w = $NF } /Height:/ { h = $NF }
-            /Map State: IsViewable/ { shown = 1 }
-            END { if (shown) print x, y, w, h }'
-    done
-}
-
-# The plug-in's top-level X window (devhost's only one larger than 1x1 that
-# is mapped) as "X Y W H".
-window_geometry() { window_geometries | head -n 1; }
+# window_geometries and window_geometry: scripts/x-windows.
 
 # Succeeds when the plug-in's window is at X Y and W x H, and keeps X Y in WX WY.
 WX=0 WY=0
@@ -678,9 +668,10 @@ scenario_script() {
 
 # At 144 DPI (LogPixels in a copy of the prefix's user settings: the other
 # scenarios keep 96) all is half as large again: for three entries a 150 x 114
-# window, entry i's label 112x23 at (30, 23i + 12). The picture goes to docs/.
+# window, entry i's label 112x23 at (30, 23i + 12). The picture goes to
+# $WORK, or to ZELK_PICTURES when set (`make screenshots` sets it to docs/).
 scenario_dpi() {
-    echo "-- 144 DPI: zelk scaled by 1.5, screenshot in docs/"
+    echo "-- 144 DPI: zelk scaled by 1.5, screenshot in ${ZELK_PICTURES:-$WORK}"
     stop_leftover_host
     local own=$WINEPREFIX entry
     mkdir -p "$WORK/prefix144"
@@ -697,7 +688,7 @@ scenario_dpi() {
             eval 'is_colour 41 23 $DONE_BG && is_colour 41 46 $BG && is_colour 41 69 $BG' &&
         check "the text is scaled too" text_at_least 60 40 45 112 23 $TEXT
     import -window root -crop 150x114+10+10 +repage -filter point -resize 200% \
-        -strip -define png:exclude-chunks=date,time "$ROOT/docs/screenshot-144dpi.png"
+        -strip -define png:exclude-chunks=date,time "${ZELK_PICTURES:-$WORK}/screenshot-144dpi.png"
     devhost --quit
     host_ended "devhost at 144 DPI ends after --quit"
     "$ZELK_WINESERVER" -k 2>/dev/null
@@ -811,6 +802,30 @@ scenario_truth() {
     host_ended "devhost ends after --quit"
 }
 
+# Quick clicks on Add Item: it moves down a row with each addition, so the
+# next click lands on the new row (its label, or its tick box) and the one
+# after that makes a double-click there. Each still counts as a click on Add
+# Item: five quick clicks are five entries, no editor opens, nothing ticks.
+scenario_quick() {
+    echo "-- quick: five quick clicks on Add Item add five entries"
+    stop_leftover_host
+    rm -f "$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window appears with no entries" window_is 10 10 100 30 || return
+    xdotool mousemove $((WX + 50)) $((WY + 19)) click --repeat 5 --delay 150 1
+    eventually "five quick clicks, over the new rows' labels, add five entries" \
+        window_is 10 10 100 105 || return
+    xdotool mousemove $((WX + 10)) $((WY + 15 * 5 + 19)) click --repeat 5 --delay 150 1
+    eventually "five more, over the new rows' tick boxes, add five more" \
+        window_is 10 10 100 180 || return
+    park_pointer
+    sleep 0.3
+    check "ten entries, none ticked" eval '[ "$(rc_entries)" = "$(yes "New Item|0" | head -n 10)" ]'
+    check "no editor opened" editor_closed 10
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 # ---- main ----------------------------------------------------------------------
 
 for tool in xdotool xwininfo xdpyinfo import convert "$ZELK_WINE"; do
@@ -827,7 +842,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard truth undo}; do
+for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard truth quick undo}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
 #include "data/ItemList.h"
+#include "ui/FocusState.h"
 #include "ui/Layout.h"
 #include "ui/Paint.h"
 
@@ -30,6 +31,68 @@ class PaintTest : public testing::Test {
         RemoveSettingsFiles();
     }
 };
+
+// Calls f(x, y, now, before) for each pixel that differs between two shots.
+template <typename F> void EachChanged(const Shot& now, const Shot& before, F f) {
+    for (int at = 0; at < now.width * now.height; ++at)
+        if (now.pixels[at] != before.pixels[at])
+            f(LONG(at % now.width), LONG(at / now.width), now.pixels[at], before.pixels[at]);
+}
+
+// The colour most changed pixels have now (the rest are smoothed edges),
+// and the box around all of them.
+std::pair<COLORREF, RECT> Drawn(const Shot& with, const Shot& without) {
+    std::map<COLORREF, int> colours = {{CLR_INVALID, 0}};
+    RECT box = {with.width, with.height, 0, 0};
+    EachChanged(with, without, [&](LONG x, LONG y, COLORREF c, COLORREF) {
+        ++colours[c];
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+               std::max(box.bottom, y + 1)};
+    });
+    return {std::max_element(colours.begin(), colours.end(),
+                             [](auto& a, auto& b) { return a.second < b.second; })
+                ->first,
+            box};
+}
+
+// Add Item as painted, and the open gradient alone as the shell paints it
+// on a surface that size, with the frame zelk has it paint.
+LabelShots CaptureAddItem() {
+    const PluginInstance& p = *ThePlugin;
+    LabelShots shots = {Capture(p.addButton), Capture(p.addButton)};
+    const int w = shots.withText.width, h = shots.withText.height;
+    HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, w, h));
+    const Frame f = PaintedFrame(w, h, p.bevelWidth, p.borderWidth);
+    const StyleRecord& r = *p.styleRecord;
+    MakeGradient(dc, {0, 0, w, h}, r.gradientType, p.colour, p.colourTo, r.flag != 0, r.valueA,
+                 r.valueB, f.bevel, p.borderColour, f.border);
+    for (int at = 0; at < w * h; ++at)
+        shots.withoutText.pixels[at] = GetPixel(dc, at % w, at / w);
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return shots;
+}
+
+// The keyboard's focus mark on `window` (the focus on `item`, null for Add
+// Item), against the same window without it: each pixel it changed stands
+// out 3:1 from the pixel it covered, and none lies in the box `letters`.
+void ExpectFocusMark(HWND window, ListItem* item, RECT letters, const std::string& what) {
+    const Shot without = Capture(window);
+    SetFocusedEntry(item);
+    SetFocus(ThePlugin->mainWindow);
+    const Shot with = Capture(window);
+    SetFocus(nullptr);
+    int dots = 0;
+    EachChanged(with, without, [&](LONG x, LONG y, COLORREF now, COLORREF before) {
+        ++dots;
+        EXPECT_GE(Contrast(now, before), 3.0) << what;
+        EXPECT_FALSE(PtInRect(&letters, {x, y}))
+            << what << ": across the text at " << x << "," << y;
+    });
+    EXPECT_GE(dots, with.width / 2) << what;
+}
 
 } // namespace
 
@@ -101,35 +164,29 @@ TEST_F(PaintTest, LabelsShowTheirStateAndText) {
 }
 
 // Every shipped style keeps its texts readable (WCAG: 4.5:1 for text, 3:1
-// for the subdued ticked text) against the background under their letters,
-// as painted; its boxes stand out from the window, and a tick from the box
-// it is in.
+// for the subdued ticked text) against every pixel the gradient painted in
+// the box of its letters, Add Item included; the keyboard's focus mark
+// stands out 3:1 from every pixel it covers, ticked or not, off the
+// letters; its boxes stand out from the window, and a tick from the box it
+// is in.
 TEST_F(PaintTest, ShippedStylesAreReadable) {
     for (const char* style : {"default.style", "light.style", "dark.style", "flat.style"}) {
         UseStyle(style);
         ASSERT_TRUE(Start(SettingsText({{"open", 0}, {"ticked", 1}})));
         const PluginInstance& p = *ThePlugin;
-        for (int i = 0; i < 2; ++i) {
-            const double least = i ? 3.0 : 4.5;
-            // The text's own colour is the one most of its pixels have (the
-            // rest are smoothed edges), measured against what lies under it.
-            const LabelShots label = CaptureLabel(i);
-            std::map<COLORREF, int> colours;
-            for (size_t at = 0; at < label.withText.pixels.size(); ++at)
-                if (label.withText.pixels[at] != label.withoutText.pixels[at])
-                    ++colours[label.withText.pixels[at]];
-            ASSERT_FALSE(colours.empty()) << style << ": entry " << i << " shows no text";
-            const COLORREF text =
-                std::max_element(colours.begin(), colours.end(), [](auto& a, auto& b) {
-                    return a.second < b.second;
-                })->first;
-            double lowest = 21;
-            for (size_t at = 0; at < label.withText.pixels.size(); ++at)
-                if (label.withText.pixels[at] == text)
-                    lowest = std::min(lowest, Contrast(text, label.withoutText.pixels[at]));
-            EXPECT_GE(lowest, least) << style << ": entry " << i;
+        for (int i = 0; i < 3; ++i) {
+            const std::string what =
+                style + (i < 2 ? ": entry " + std::to_string(i) : ": Add Item");
+            const LabelShots shots = i < 2 ? CaptureLabel(i) : CaptureAddItem();
+            const auto [text, letters] = Drawn(shots.withText, shots.withoutText);
+            double least = 21;
+            for (int y = letters.top; y < letters.bottom; ++y)
+                for (int x = letters.left; x < letters.right; ++x)
+                    least = std::min(least, Contrast(text, shots.withoutText.at(x, y)));
+            EXPECT_GE(least, i == 1 ? 3.0 : 4.5) << what;
+            ExpectFocusMark(i < 2 ? Entry(i)->label : p.addButton, i < 2 ? Entry(i) : nullptr,
+                            letters, what);
         }
-
         // The box's edge against the window just beside it, on screen.
         for (int i = 0; i < 2; ++i) {
             RECT box;
@@ -183,53 +240,87 @@ TEST_F(PaintTest, BackgroundAndAddButton) {
 // A style's frame moves only the text: its rectangle is the label inset by
 // the frame, at least 9 pixels tall and half the label wide; the label stays
 // where it was, and its text shows whole (as with a 1/1 frame), a long one
-// cut at its end only.
+// cut at its end only. The frame is painted (and the text inset) at most 5
+// pixels each side, so that at least a third of the 15-pixel row keeps its
+// gradient inside the border (a ticked row its reversed one); the focus
+// mark runs between the frame and the text, never across the letters.
 TEST_F(PaintTest, StyleFramesKeepTheTextWhole) {
     const std::pair<int, int> widths[] = {{1, 1}, {0, 0}, {2, 1},   {2, 2},
                                           {3, 1}, {5, 0}, {10, 10}, {100, 100}};
     RECT reference = {};
     for (const auto& w : widths) {
         SCOPED_TRACE(testing::Message() << w.first << "/" << w.second);
-        const int frame = w.first + w.second;
+        const int frame = std::min(w.first + w.second, 5), border = std::min(w.second, 5);
         const int height = std::max(15 - 2 * frame, 9), width = std::max(75 - 2 * frame, 37);
         const RECT text = CaptionTextRect(75, 15, w.first, w.second, 96);
         const RECT expected = {(75 - width) / 2, (15 - height) / 2, (75 + width) / 2,
                                (15 + height) / 2};
         EXPECT_TRUE(EqualRect(&text, &expected));
         UseStyleText("bevelWidth: " + std::to_string(w.first) + "\nborderWidth: " +
-                     std::to_string(w.second) + "\nborderColor: #204080\n" + FlatStyle);
-        ASSERT_TRUE(Start(SettingsText({{"Opy", 0}, {std::string(40, 'W'), 0}})));
+                     std::to_string(w.second) + "\nborderColor: #000000\n" + FlatStyle);
+        ASSERT_TRUE(Start(SettingsText({{"Opy", 0}, {std::string(40, 'W'), 0}, {"Opy", 1}})));
         RECT r;
         GetWindowRect(Entry(0)->label, &r);
         MapWindowPoints(HWND_DESKTOP, ThePlugin->mainWindow, reinterpret_cast<POINT*>(&r), 2);
         EXPECT_TRUE(r.left == 20 && r.top == 8 && r.bottom == 23) << "the geometry stays";
-        const RECT shown = Capture(Entry(0)->label).Extent(Text);
+        const LabelShots open = CaptureLabel(0);
+        const RECT shown = open.withText.Extent(Text);
         const RECT cut = Capture(Entry(1)->label).Extent(Text);
         if (&w == widths) reference = shown;
         EXPECT_TRUE(EqualRect(&shown, &reference)) << "the whole text, as with 1/1";
         EXPECT_TRUE(cut.left >= text.left - 1 && cut.right <= text.right) << "cut at its end";
+        const Shot ticked = CaptureLabel(2).withoutText;
+        for (int y = 0; y < 15; ++y) { // a flat style: no bevel shows, only the border
+            const bool edge = y < border || y >= 15 - border;
+            EXPECT_EQ(open.withoutText.at(37, y), edge ? 0 : Colour) << y;
+            EXPECT_EQ(ticked.at(37, y), edge ? 0 : ColourTo) << y;
+        }
+        ExpectFocusMark(Entry(0)->label, Entry(0), Drawn(open.withText, open.withoutText).second,
+                        "focus");
         Stop();
     }
 }
 
-// A text colour under 2:1 against the gradient behind it (an unparsable one
-// reads as the shell's default) is drawn black or white, whichever stands
-// out more.
+// A text colour under 2:1 against a pixel the gradient painted in the box
+// of its letters (an unparsable one reads as the shell's default) is drawn
+// black or white, whichever has the better worst case there; where that is
+// under 2:1 too, with a one-pixel halo of the other. Ticked text and Add
+// Item alike.
 TEST_F(PaintTest, UnreadableTextColoursTurnBlackOrWhite) {
+    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255), none = CLR_INVALID;
     struct Case {
-        const char *text, *from, *to;
-        COLORREF drawn;
-    } cases[] = {{"#GGGGGG", "#ffffff", "#d0d0d0", RGB(0, 0, 0)},
-                 {"#202020", "#000000", "#404040", RGB(255, 255, 255)},
-                 {"#e0e0e0", "#ffffff", "#c0c0c0", RGB(0, 0, 0)},
-                 {"#ffff00", "#000000", "#202060", RGB(255, 255, 0)}};
+        const char *gradient, *from, *to, *text, *label;
+        int done; // the entry's tick; -1: Add Item is looked at
+        COLORREF drawn, halo;
+    } cases[] = {
+        {"Vertical", "#ffffff", "#d0d0d0", "#GGGGGG", "IIII", 0, black, none},
+        {"Vertical", "#000000", "#404040", "#202020", "IIII", 0, white, none},
+        {"Vertical", "#ffffff", "#c0c0c0", "#e0e0e0", "IIII", 0, black, none},
+        {"Vertical", "#000000", "#202060", "#ffff00", "IIII", 0, RGB(255, 255, 0), none},
+        // Readable against both ends, lost in the middle.
+        {"Vertical", "#000000", "#ffffff", "#7f7f7f", "IIII", 0, black, none},
+        {"Horizontal", "#000000", "#ffffff", "#000000", "IIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIIII", 0,
+         black, white},
+        {"Vertical", "#000000", "#303030", "#202020", "IIII", 1, white, none},
+        {"Vertical", "#000000", "#303030", "#202020", "IIII", -1, white, none},
+    };
     for (const Case& c : cases) {
-        UseStyleText(std::string("toolbar: Gradient Vertical\nbevelWidth: 0\nborderWidth: 0\n"
-                                 "toolbar.color: ") +
-                     c.from + "\ntoolbar.colorTo: " + c.to + "\ntoolbar.textColor: " + c.text);
-        ASSERT_TRUE(Start(SettingsText({{"IIII", 0}})));
-        const Shot label = Capture(Entry(0)->label);
-        EXPECT_GT(std::count(label.pixels.begin(), label.pixels.end(), c.drawn), 8) << c.text;
+        SCOPED_TRACE(testing::Message() << c.gradient << c.from << c.to << c.text << c.done);
+        UseStyleText(std::string("bevelWidth: 0\nborderWidth: 0\ntoolbar: Gradient ") + c.gradient +
+                     "\ntoolbar.color: " + c.from + "\ntoolbar.colorTo: " + c.to +
+                     "\ntoolbar.textColor: " + c.text +
+                     "\nwindow.label.unfocus.textColor: " + c.text);
+        ASSERT_TRUE(Start(SettingsText({{c.label, c.done > 0}})));
+        const LabelShots shots = c.done < 0 ? CaptureAddItem() : CaptureLabel(0);
+        auto drawn = [&](COLORREF colour) {
+            int n = 0;
+            EachChanged(shots.withText, shots.withoutText,
+                        [&](LONG, LONG, COLORREF c, COLORREF) { n += c == colour; });
+            return n;
+        };
+        EXPECT_GT(drawn(c.drawn), 8);
+        const int halo = drawn(c.halo != none ? c.halo : c.drawn == black ? white : black);
+        EXPECT_TRUE(c.halo != none ? halo > 8 : halo == 0) << "a halo just where it is due";
         Stop();
     }
 }

@@ -394,16 +394,20 @@ TEST_F(WindowTest, ReorderByDragging) {
     DestroyWindow(other);
 
     // While dragging the pointer is held and the mark shows at the landing
-    // place, in the open-text colour; a double-click still edits.
+    // place, in the open-text colour, or black on ticked entry 2's light blue,
+    // where the white would stand out less than 3:1; a double-click still edits.
+    const COLORREF black = RGB(0, 0, 0);
     press(3);
     EXPECT_EQ(GetCapture(), Entry(3)->label);
     moveTo(3, 22);
     EXPECT_EQ(GetCapture(), Entry(3)->label);
-    EXPECT_EQ(PixelOf(Entry(1)->label, 5, 0), P().textColour) << "the mark above entry 2";
-    EXPECT_NE(PixelOf(Entry(1)->label, 5, 7), P().textColour);
+    EXPECT_EQ(PixelOf(Entry(1)->label, 5, 0), black) << "the mark above entry 2";
+    EXPECT_NE(PixelOf(Entry(1)->label, 5, 7), black);
+    moveTo(3, 8);
+    EXPECT_EQ(PixelOf(Entry(0)->label, 5, 0), P().textColour) << "the mark above entry 1";
     SendMessageA(P().mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_NE(PixelOf(Entry(1)->label, 5, 0), P().textColour) << "the mark goes with the drag";
+    EXPECT_NE(PixelOf(Entry(0)->label, 5, 0), P().textColour) << "the mark goes with the drag";
     press(1);
     release(1, 23);
     SendMessageA(Entry(1)->label, WM_LBUTTONDBLCLK, MK_LBUTTON, at(1, 23));
@@ -1844,6 +1848,46 @@ TEST_F(DisplayTest, RowsThatDoNotFitScroll) {
     EXPECT_TRUE(LooksFresh(entries));
 }
 
+// A drag in a list taller than the screen: while the pointer rests within
+// half a row of the window's bottom the rows scroll, whole rows and at most
+// one per 100 ms, and stop once it leaves; at the top they scroll back. So
+// an entry can be dragged past the rows that were in view.
+TEST_F(DisplayTest, ADragScrollsTheListAtItsEdges) {
+    SeamDpi = 192; // rows 30 pixels apart, the first label 16 from the top
+    Entries entries;
+    for (int i = 0; i < 50; ++i)
+        entries.push_back({"e" + std::to_string(i), 0});
+    ASSERT_TRUE(Start(SettingsText(entries)));
+    const int bottom = ChildRect(P().scrollBar).bottom - 5;
+    auto send = [&](UINT message, int y) { // y in the main window; entry 0 is dragged
+        POINT at = {60, y};
+        MapWindowPoints(P().mainWindow, Entry(0)->label, &at, 1);
+        SendMessageA(Entry(0)->label, message, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    };
+    auto rest = [&](int y, int ms) { // the rows scrolled while resting at y
+        const int before = ChildRect(Entry(0)->label).top;
+        const DWORD start = GetTickCount();
+        send(WM_MOUSEMOVE, y);
+        PumpMessages(ms);
+        const int by = before - ChildRect(Entry(0)->label).top;
+        EXPECT_TRUE(by % 30 == 0 && std::abs(by / 30) <= int(GetTickCount() - start) / 100 + 1);
+        return by / 30;
+    };
+    send(WM_LBUTTONDOWN, 31);
+    EXPECT_EQ(rest(200, 300), 0) << "away from the edges";
+    EXPECT_GE(rest(bottom, 400), 1) << "at the bottom";
+    EXPECT_EQ(rest(200, 300), 0) << "it stops once the pointer leaves";
+    EXPECT_LE(rest(2, 400), -1) << "at the top";
+    send(WM_MOUSEMOVE, bottom);
+    for (int waited = 0; waited < 10000 && ChildRect(P().addButton).bottom > bottom; waited += 50)
+        PumpMessages(50);
+    const RECT r47 = ChildRect(Entry(47)->label);
+    send(WM_LBUTTONUP, (r47.top + r47.bottom) / 2);
+    Entries after(entries.begin() + 1, entries.end());
+    after.insert(after.begin() + 47, entries[0]);
+    EXPECT_EQ(ListedEntries(), after) << "dropped after the 48th entry, once in view";
+}
+
 // High contrast paints in the system's colours (after SetSysColors too), and
 // turns translucency off, the file untouched; off brings the style back.
 TEST_F(DisplayTest, HighContrastUsesTheSystemsColours) {
@@ -1939,7 +1983,8 @@ TEST_F(WindowTest, KeyTable) {
         Entries after;
         int focus; // the focused row, -1 for Add Item
         int menus = 0;
-        bool kept = true; // the keyboard is in zelk's list at the end
+        bool kept = true;           // the keyboard is in zelk's list at the end
+        const char* then = nullptr; // a command broadcast after the keys
     } cases[] = {
         {abc, "Up", abc, 0},
         {abc, "Down Down Down", abc, 2},
@@ -1968,6 +2013,17 @@ TEST_F(WindowTest, KeyTable) {
         {abc, "S-F10", abc, 0, 1},
         {abc, "Down Apps", abc, 1, 1},
         {abc, "Down Escape", abc, 1, 0, false},
+        // The focused entry gone: the first after it that stays, else the
+        // last, else Add Item.
+        {{{"1", 0}, {"2", 1}, {"3", 1}, {"4", 1}, {"5", 0}, {"6", 0}},
+         "Down Down",
+         {{"1", 0}, {"5", 0}, {"6", 0}},
+         1,
+         0,
+         true,
+         "RemoveTicked"},
+        {{{"a", 0}, {"b", 1}, {"c", 1}}, "Down", {{"a", 0}}, 0, 0, true, "RemoveTicked"},
+        {{{"a", 1}, {"b", 1}}, "Down", {}, -1, 0, true, "RemoveTicked"},
     };
     HostSetMenuHook([](void*) { SetFocus(nullptr); },
                     nullptr); // the shell's menu takes the keyboard
@@ -1980,6 +2036,7 @@ TEST_F(WindowTest, KeyTable) {
         EXPECT_EQ(GetFocus(), P().mainWindow) << "the Focus command gives zelk the keyboard";
         const int menus = HostMenuShowCount();
         Keys(c.keys);
+        if (c.then) Broadcast((std::string("@ovletInternal ") + c.then).c_str());
         EXPECT_EQ(File(), SettingsText(c.after));
         EXPECT_EQ(RowOfEntry(FocusedEntry()), c.focus);
         EXPECT_EQ(HostMenuShowCount() - menus, c.menus);

@@ -57,7 +57,7 @@ void WriteReport(const char* path) {
     FILE* f = fopen(path, "w");
     if (!f) return;
     fprintf(f, "# Reliability\n\n");
-    fprintf(f, "Produced by the reliability test program (`make test`, test `reliability`); "
+    fprintf(f, "Produced by the reliability test program (`make reports`, test `reliability`); "
                "every figure below comes from its last run.\n\n");
     fprintf(f, "| what was tried | count |\n|---|---|\n");
     fprintf(f, "| hostile and hand-edited settings files loaded, saved and reloaded | %d |\n",

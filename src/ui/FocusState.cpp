@@ -13,6 +13,12 @@ int FocusedRow = 0;
 bool OnAddItem = false;
 // Set when the focused entry left, until the next layout marks its heir.
 bool FocusLeft = false;
+// The rows' entries as of the last layout, and which of them left since:
+// the focused entry's heir is the first after it that stays, however many
+// went with it and in whatever order their rows were destroyed.
+ListItem* LaidOut[MaxListed];
+bool Gone[MaxListed];
+int LaidOutRows = 0;
 
 HWND AddButton() {
     return ThePlugin ? ThePlugin->addButton : nullptr;
@@ -31,7 +37,8 @@ ListItem* Resolve() {
             OnAddItem = true;
             return nullptr;
         }
-        Focused = EntryAtRow(FocusedRow < rows ? FocusedRow : rows - 1);
+        if (FocusedRow >= rows) FocusedRow = rows - 1;
+        Focused = EntryAtRow(FocusedRow);
     }
     return Focused;
 }
@@ -88,6 +95,7 @@ void SetFocusedEntry(ListItem* item) {
     if (item) {
         Focused = item;
         FocusedRow = RowOfEntry(item);
+        FocusLeft = false;
     }
     const HWND now = FocusedWindow();
     if (now == before) return;
@@ -108,17 +116,33 @@ void KeyboardLeft() {
 }
 
 void EntryLeaving(const ListItem* item) {
+    for (int row = 0; row < LaidOutRows; ++row)
+        if (LaidOut[row] == item) Gone[row] = true;
     if (!item || item != Focused) return;
     Focused = nullptr;
     FocusLeft = true;
 }
 
-// The entry that took the place of one that left is marked, and screen
-// readers hear about it as about any other focus move.
+// The focus of an entry that left goes to the first entry after it that
+// stays, else the last, else Add Item; the entry is marked, and screen
+// readers hear about it as about any other focus move. A record is taken
+// only while it is still in the list: those that left may be gone.
 void ListLaidOut() {
-    if (Focused) FocusedRow = RowOfEntry(Focused);
-    if (!FocusLeft) return;
+    const bool left = FocusLeft;
+    if (left) {
+        for (int row = FocusedRow + 1; row < LaidOutRows && !Focused; ++row)
+            if (!Gone[row] && RowOfEntry(LaidOut[row]) >= 0) Focused = LaidOut[row];
+        if (!Focused) FocusedRow = MaxListed; // the last, else Add Item
+    }
     FocusLeft = false;
+    LaidOutRows = 0;
+    for (ListItem* item = ListHead; item; item = item->next)
+        if (item->label && LaidOutRows < MaxListed) {
+            Gone[LaidOutRows] = false;
+            LaidOut[LaidOutRows++] = item;
+        }
+    if (Focused) FocusedRow = RowOfEntry(Focused);
+    if (!left) return;
     const bool onButton = OnAddItem;
     Resolve();
     if (onButton || !ZelkHasKeyboard()) return;
@@ -128,7 +152,7 @@ void ListLaidOut() {
 
 void ForgetFocus() {
     Focused = nullptr;
-    FocusedRow = 0;
+    FocusedRow = LaidOutRows = 0;
     OnAddItem = FocusLeft = false;
 }
 

@@ -23,6 +23,8 @@ ListItem* FocusedEntry();
 ListItem* ListFocusEntry();
 // Moves the focus to `item`, or to Add Item when null. Only the two rows
 // involved repaint, and screen readers are told while zelk has the keyboard.
+// It never takes the keyboard: whatever changed an entry (an undo, say) may
+// call it, once the change is laid out, to move the mark to that entry.
 void SetFocusedEntry(ListItem* item);
 // The window the focus mark is drawn in while zelk has the keyboard.
 HWND FocusedWindow();
@@ -30,8 +32,10 @@ bool ShowsFocusMark(HWND window);
 // The keyboard came to zelk or left it: the mark shows or goes.
 void KeyboardArrived();
 void KeyboardLeft();
-// An entry's row is being destroyed: the focus passes, at the next layout,
-// to the entry that takes its place, else the new last, else Add Item.
+// An entry's row is being destroyed. When it had the focus (a deletion,
+// Remove Ticked Entries, a reload, an undo), the focus passes at the next
+// layout to the first entry after it that stays, else the last, else Add
+// Item.
 void EntryLeaving(const ListItem* item);
 // The rows were laid out anew after a change to the list.
 void ListLaidOut();

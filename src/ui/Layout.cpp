@@ -50,10 +50,20 @@ RECT Layout::Label(int row) const {
     return ::Box(labelLeft, firstLabelTop + rowPitch * row - scroll, labelWidth, rowPitch);
 }
 
+Frame PaintedFrame(int width, int height, int bevelWidth, int borderWidth) {
+    const int side = width < height ? width : height;
+    const int room = side > 0 ? (side - (side + 2) / 3) / 2 : 0; // each side
+    Frame f;
+    f.border = borderWidth < room ? borderWidth : room;
+    f.bevel = bevelWidth < room - f.border ? bevelWidth : room - f.border;
+    return f;
+}
+
 // Frame widths are at most 100 each (the style reader sees to it), so
 // nothing here overflows.
 RECT CaptionTextRect(int width, int height, int bevelWidth, int borderWidth, int dpi) {
-    const int frame = bevelWidth + borderWidth;
+    const Frame f = PaintedFrame(width, height, bevelWidth, borderWidth);
+    const int frame = f.bevel + f.border;
     int textWidth = width - 2 * frame, textHeight = height - 2 * frame;
     if (textWidth < width / 2) textWidth = width / 2;
     const int least = Scale(9, dpi) < height ? Scale(9, dpi) : height;

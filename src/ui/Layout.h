@@ -37,8 +37,16 @@ struct Layout {
 
 int Scale(int length, int dpi);
 Layout LayOut(const LayoutInput& in);
+// The style's frame as zelk has the shell paint it on a surface of the
+// given size: the border first, then the bevel, cut so that at least a
+// third of the surface's smaller side keeps its gradient inside. A frame
+// wider than a row would otherwise fill it whole. The style is unchanged.
+struct Frame {
+    int bevel, border;
+};
+Frame PaintedFrame(int width, int height, int bevelWidth, int borderWidth);
 // Where a caption's text goes inside a label or button of the given size:
-// inset by the style's frame, yet never less than 9 pixels tall at 96 DPI
+// inset by the painted frame, yet never less than 9 pixels tall at 96 DPI
 // nor narrower than half the caption, so a wide frame overlaps the text
 // rather than hide it.
 RECT CaptionTextRect(int width, int height, int bevelWidth, int borderWidth, int dpi);

@@ -13,6 +13,27 @@
 #include "ui/RowLayout.h"
 #include "ui/Scrolling.h"
 
+namespace {
+
+// The last click that added: its message time and its place on the screen.
+bool AddedByClick = false;
+DWORD AddedAt = 0;
+POINT AddedWhere = {};
+// The window of a press counted as a click on Add Item, until its release.
+HWND PressOnAdd = nullptr;
+
+POINT OnScreen(HWND window, LPARAM position) {
+    POINT at = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    ClientToScreen(window, &at);
+    return at;
+}
+
+int Distance(int a, int b) {
+    return a > b ? a - b : b - a;
+}
+
+} // namespace
+
 // A record for `item` as the user sees it: its text after an edit stored
 // in the same step, its place.
 static Change* EntryChange(ChangeKind kind, const ListItem* item, const Change* edit) {
@@ -40,6 +61,32 @@ void AddItem() {
     if (add) CopyText(add->text, sizeof add->text, "New Item");
     Perform(Then(edit, add));
     ScrollEntryIntoView(CountRows()); // the new row and Add Item below it
+}
+
+void AddItemClicked(HWND window, LPARAM position) {
+    PressOnAdd = nullptr;
+    AddedByClick = true;
+    AddedAt = static_cast<DWORD>(GetMessageTime());
+    AddedWhere = OnScreen(window, position);
+    AddItem();
+}
+
+// As the system tells a double-click: the time counted from the click that
+// added, the rectangle centred on it.
+bool PressContinuesAdding(HWND window, LPARAM position) {
+    const POINT at = OnScreen(window, position);
+    const DWORD since = static_cast<DWORD>(GetMessageTime()) - AddedAt;
+    const bool quick = AddedByClick && since <= GetDoubleClickTime() &&
+                       2 * Distance(at.x, AddedWhere.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+                       2 * Distance(at.y, AddedWhere.y) <= GetSystemMetrics(SM_CYDOUBLECLK);
+    PressOnAdd = quick ? window : nullptr;
+    return quick;
+}
+
+bool AddsOnRelease(HWND window) {
+    const bool adds = window && window == PressOnAdd;
+    PressOnAdd = nullptr;
+    return adds;
 }
 
 // Called from the entry's own label: nothing may touch that window after.

@@ -8,6 +8,16 @@
 struct ListItem;
 
 void AddItem();
+// Add Item clicked (its button-1 release at `position` in `window`): adds,
+// and remembers when and where the click was.
+void AddItemClicked(HWND window, LPARAM position);
+// Add Item moves down a row with each addition, so quick clicks on it land
+// on the new row, the one after as a double-click there. A button-1 press
+// or double-click within the double-click time and rectangle of the last
+// click that added is one more click on Add Item: true, and its release in
+// the same window adds (AddsOnRelease).
+bool PressContinuesAdding(HWND window, LPARAM position);
+bool AddsOnRelease(HWND window);
 void DeleteItem(HWND window);
 void RemoveTickedEntries();
 // The newest step taken back, the newest undone done again, the newest

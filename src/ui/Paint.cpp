@@ -39,39 +39,80 @@ double Contrast(COLORREF a, COLORREF b) {
     return la > lb ? (la + 0.05) / (lb + 0.05) : (lb + 0.05) / (la + 0.05);
 }
 
-// The least contrast a colour reaches against the gradient's two ends (its
-// one colour when solid).
-double LeastContrast(COLORREF text, COLORREF from, COLORREF to, bool solid) {
-    const double a = Contrast(text, from);
-    if (solid) return a;
-    const double b = Contrast(text, to);
-    return a < b ? a : b;
-}
-
-// A style's text colour that reaches less than 2:1 against the gradient
-// behind it (a colour the shell could not parse comes back black) is drawn
-// in black or white, whichever stands out more.
-COLORREF Readable(const PluginInstance& p, COLORREF text, COLORREF from, COLORREF to) {
-    const bool solid = p.styleRecord && p.styleRecord->gradientType == 0;
-    const double own = LeastContrast(text, from, to, solid);
-    if (own >= 2.0) return text;
-    const COLORREF black = RGB(0, 0, 0), white = RGB(255, 255, 255);
-    const double onBlack = LeastContrast(black, from, to, solid);
-    const double onWhite = LeastContrast(white, from, to, solid);
-    if (onBlack <= own && onWhite <= own) return text; // neither does better (black to white)
-    return onBlack >= onWhite ? black : white;
-}
-
 // Open entries, Add Item, boxes: the style's gradient and open-text colour.
 Look OpenLook(const PluginInstance& p) {
     if (p.highContrast) return {GetSysColor(COLOR_WINDOW), 0, GetSysColor(COLOR_WINDOWTEXT), true};
-    return {p.colour, p.colourTo, Readable(p, p.textColour, p.colour, p.colourTo), false};
+    return {p.colour, p.colourTo, p.textColour, false};
 }
 
 // Ticked entries: the gradient reversed and the subdued text colour.
 Look DoneLook(const PluginInstance& p) {
     if (p.highContrast) return {GetSysColor(COLOR_WINDOW), 0, GetSysColor(COLOR_GRAYTEXT), true};
-    return {p.colourTo, p.colour, Readable(p, p.doneTextColour, p.colourTo, p.colour), false};
+    return {p.colourTo, p.colour, p.doneTextColour, false};
+}
+
+const COLORREF Black = RGB(0, 0, 0), White = RGB(255, 255, 255);
+
+// The pixels painted so far into a DC: read straight from the memory of a
+// 32-bit top-down DIB section (every paint of zelk's draws into one), else
+// one at a time.
+class PaintedPixels {
+  public:
+    explicit PaintedPixels(HDC dc) : dc_(dc) {
+        DIBSECTION d;
+        const HGDIOBJ bitmap = GetCurrentObject(dc, OBJ_BITMAP);
+        if (!bitmap || GetObjectW(bitmap, sizeof d, &d) != sizeof d || d.dsBm.bmBitsPixel != 32 ||
+            !d.dsBm.bmBits || d.dsBmih.biHeight >= 0)
+            return;
+        GdiFlush(); // drawing may still be batched
+        bits_ = static_cast<const BYTE*>(d.dsBm.bmBits);
+        width_ = d.dsBm.bmWidth, height_ = d.dsBm.bmHeight, stride_ = d.dsBm.bmWidthBytes;
+        LPtoDP(dc, &origin_, 1);
+    }
+    COLORREF at(int x, int y) const {
+        x += origin_.x, y += origin_.y;
+        if (!bits_) return GetPixel(dc_, x, y);
+        if (x < 0 || y < 0 || x >= width_ || y >= height_) return CLR_INVALID;
+        const BYTE* pixel = bits_ + static_cast<size_t>(y) * stride_ + static_cast<size_t>(x) * 4;
+        return RGB(pixel[2], pixel[1], pixel[0]);
+    }
+
+  private:
+    HDC dc_;
+    const BYTE* bits_ = nullptr;
+    int width_ = 0, height_ = 0, stride_ = 0;
+    POINT origin_ = {0, 0};
+};
+
+// What text or a mark is drawn in: its own colour where that stands out
+// enough against every pixel under it, else black or white, whichever's
+// worst case is better; where even that falls short (a gradient from black
+// to white across the text), a halo of the other one around it.
+struct Ink {
+    COLORREF colour;
+    bool halo;
+    COLORREF haloColour;
+};
+
+Ink InkOn(const PaintedPixels& pixels, RECT box, COLORREF wanted, double least) {
+    double own = 21, dark = 2, light = 0; // luminances + 0.05, darkest and lightest
+    COLORREF last = CLR_INVALID;
+    const double ownLevel = Luminance(wanted) + 0.05;
+    for (int y = box.top; y < box.bottom; ++y)
+        for (int x = box.left; x < box.right; ++x) {
+            const COLORREF c = pixels.at(x, y);
+            if (c == last || c == CLR_INVALID) continue; // a gradient repeats itself
+            last = c;
+            const double level = Luminance(c) + 0.05;
+            const double contrast = level > ownLevel ? level / ownLevel : ownLevel / level;
+            if (contrast < own) own = contrast;
+            if (level < dark) dark = level;
+            if (level > light) light = level;
+        }
+    if (own >= least || light == 0) return {wanted, false, 0};
+    const double onBlack = dark / 0.05, onWhite = 1.05 / light; // worst cases
+    const bool black = onBlack >= onWhite;
+    return {black ? Black : White, (black ? onBlack : onWhite) < least, black ? White : Black};
 }
 
 void DrawGradient(HDC dc, RECT rect, const Look& look) {
@@ -84,8 +125,10 @@ void DrawGradient(HDC dc, RECT rect, const Look& look) {
     }
     if (!p->styleRecord) return;
     const StyleRecord& s = *p->styleRecord;
+    const Frame f =
+        PaintedFrame(rect.right - rect.left, rect.bottom - rect.top, p->bevelWidth, p->borderWidth);
     Host.MakeGradient(dc, rect, s.gradientType, look.from, look.to, s.flag != 0, s.valueA, s.valueB,
-                      p->bevelWidth, p->borderColour, p->borderWidth);
+                      f.bevel, p->borderColour, f.border);
 }
 
 HFONT CreateCaptionFont(const PluginInstance& p, bool strikeOut) {
@@ -100,25 +143,94 @@ RECT CaptionRect(const PluginInstance& p, RECT rect) {
     return text;
 }
 
+// Where DrawText puts a line of text centred on `caption`: from the top of
+// its letters (below the font's internal leading) to the bottom of its
+// descenders, at most the caption wide, within the surface; empty for none.
+RECT TextBox(HDC dc, RECT caption, RECT surface, const wchar_t* text, int length) {
+    TEXTMETRICW metrics = {};
+    SIZE size = {};
+    GetTextMetricsW(dc, &metrics);
+    GetTextExtentPoint32W(dc, text, length, &size);
+    const int width = caption.right - caption.left;
+    const int wide = size.cx < width ? size.cx : width;
+    const int top = caption.top + (caption.bottom - caption.top - metrics.tmHeight) / 2;
+    RECT box = {caption.left + (width - wide) / 2, top + metrics.tmInternalLeading, 0,
+                top + metrics.tmHeight};
+    box.right = box.left + wide;
+    if (!length || !IntersectRect(&box, &box, &surface)) SetRectEmpty(&box);
+    return box;
+}
+
 // A gradient with one line of text centred on it: the font is made and
-// selected before the gradient, the text drawn after it. The text is shown
-// as written ("&" is no mnemonic prefix), and a text too long for its place
-// ends in an ellipsis rather than being cut at both sides. Its rectangle
-// only places it: a frame wider than the row leaves so little room that
-// clipping to it would cut the letters, so they are drawn whole over it.
-void DrawCaptioned(HDC dc, RECT rect, const Look& look, bool strikeOut, const char* text) {
+// selected before the gradient, the text drawn after it, in an ink chosen
+// on the pixels the gradient left under it. The text is shown as written
+// ("&" is no mnemonic prefix), and a text too long for its place ends in an
+// ellipsis rather than being cut at both sides. Its rectangle only places
+// it: a frame wider than the row leaves so little room that clipping to it
+// would cut the letters, so they are drawn whole over it. Gives the text's
+// box. High contrast's colours are the user's choice and drawn as they are.
+RECT DrawCaptioned(HDC dc, RECT rect, const Look& look, bool strikeOut, const char* text) {
+    RECT box = {};
     const PluginInstance* p = ThePlugin;
-    if (!p) return;
+    if (!p) return box;
     ScopedGdiObject<HFONT> font(CreateCaptionFont(*p, strikeOut));
     ScopedSelect selectFont(dc, font.get());
     DrawGradient(dc, rect, look);
-    if (!text) return;
-    SetTextColor(dc, look.text);
-    rect = CaptionRect(*p, rect);
-    SetBkMode(dc, TRANSPARENT);
+    if (!text) return box;
+    RECT caption = CaptionRect(*p, rect);
     wchar_t wide[TextUnits];
     WidenText(text, wide, TextUnits);
-    DrawTextW(dc, wide, -1, &rect, CaptionFormat | DT_NOCLIP);
+    const int length = lstrlenW(wide);
+    box = TextBox(dc, caption, rect, wide, length);
+    Ink ink = {look.text, false, 0};
+    if (!look.system) ink = InkOn(PaintedPixels(dc), box, look.text, 2.0);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ink.haloColour);
+    for (int at = 0; ink.halo && at < 9; ++at) { // one pixel all round
+        RECT place = caption;
+        OffsetRect(&place, at % 3 - 1, at / 3 - 1);
+        if (at != 4) DrawTextW(dc, wide, length, &place, CaptionFormat | DT_NOCLIP);
+    }
+    SetTextColor(dc, ink.colour);
+    DrawTextW(dc, wide, length, &caption, CaptionFormat | DT_NOCLIP);
+    return box;
+}
+
+// A pixel of a mark in `colour` where that reaches 3:1 against the pixel
+// under it, else in black or white, whichever stands out more there.
+void MarkPixel(HDC dc, const PaintedPixels& pixels, int x, int y, COLORREF colour) {
+    const COLORREF under = pixels.at(x, y);
+    if (Contrast(colour, under) < 3.0)
+        colour = Contrast(Black, under) >= Contrast(White, under) ? Black : White;
+    SetPixelV(dc, x, y, colour);
+}
+
+// The keyboard's focus: every other pixel along a rectangle just inside the
+// frame the shell painted, moved out past the text wherever its letters
+// reach further, so that it never crosses them.
+void DrawFocusMark(HDC dc, RECT surface, RECT text, COLORREF colour) {
+    const PluginInstance* p = ThePlugin;
+    if (!p) return;
+    const Frame f = PaintedFrame(surface.right - surface.left, surface.bottom - surface.top,
+                                 p->bevelWidth, p->borderWidth);
+    RECT r = surface;
+    InflateRect(&r, -(f.bevel + f.border), -(f.bevel + f.border));
+    if (!IsRectEmpty(&text)) {
+        if (text.left <= r.left) r.left = text.left - 1;
+        if (text.top <= r.top) r.top = text.top - 1;
+        if (text.right >= r.right) r.right = text.right + 1;
+        if (text.bottom >= r.bottom) r.bottom = text.bottom + 1;
+    }
+    if (!IntersectRect(&r, &r, &surface)) return;
+    const PaintedPixels pixels(dc);
+    for (int x = r.left; x < r.right; x += 2) {
+        MarkPixel(dc, pixels, x, r.top, colour);
+        MarkPixel(dc, pixels, x, r.bottom - 1, colour);
+    }
+    for (int y = r.top + 2; y < r.bottom - 1; y += 2) {
+        MarkPixel(dc, pixels, r.left, y, colour);
+        MarkPixel(dc, pixels, r.right - 1, y, colour);
+    }
 }
 
 // A tick two pixels thick at 96 DPI: from the box's left middle down, then
@@ -146,7 +258,17 @@ void PaintOffScreen(HWND window, DrawFunction draw, const void* context) {
     GetClientRect(window, &rect);
     ScopedPaint paint(window);
     if (!paint.dc()) return;
-    ScopedGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(paint.dc(), rect.right, rect.bottom));
+    // A 32-bit DIB section, whose painted pixels the text's ink is chosen on.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = rect.right;
+    info.bmiHeader.biHeight = -rect.bottom; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    ScopedGdiObject<HBITMAP> bitmap(
+        CreateDIBSection(paint.dc(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     ScopedMemoryDC memory;
     if (!bitmap.get() || !memory.get()) return;
     ScopedSelect selectBitmap(memory.get(), bitmap.get());
@@ -162,20 +284,19 @@ void DrawBackground(HDC dc, RECT rect) {
 
 // A done entry shows the gradient reversed and its text struck out; a label
 // without an entry is drawn the done way, with no text.
-void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry) {
+void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry, bool focused) {
     const PluginInstance* p = ThePlugin;
     if (!p) return;
-    if (entry && entry->done == 0) {
-        DrawCaptioned(dc, rect, OpenLook(*p), false, entry->text);
-    } else {
-        DrawCaptioned(dc, rect, DoneLook(*p), true, entry ? entry->text : nullptr);
-    }
+    const bool open = entry && entry->done == 0;
+    const Look look = open ? OpenLook(*p) : DoneLook(*p);
+    const RECT text = DrawCaptioned(dc, rect, look, !open, entry ? entry->text : nullptr);
+    if (focused) DrawFocusMark(dc, rect, text, look.text);
 }
 
 // A full list shows its button the way ticked entries look, but not struck
 // out: the button does nothing more. Under high contrast it is a button in
 // the system's button colours, raised.
-void DrawAddButton(HDC dc, RECT rect) {
+void DrawAddButton(HDC dc, RECT rect, bool focused) {
     const PluginInstance* p = ThePlugin;
     if (!p) return;
     const bool full = ItemCount >= MaxItems;
@@ -184,8 +305,9 @@ void DrawAddButton(HDC dc, RECT rect) {
         look.from = GetSysColor(COLOR_BTNFACE);
         look.text = GetSysColor(full ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
     }
-    DrawCaptioned(dc, rect, look, false, "Add Item");
+    const RECT text = DrawCaptioned(dc, rect, look, false, "Add Item");
     if (p->highContrast) DrawEdge(dc, &rect, EDGE_RAISED, BF_RECT);
+    if (focused) DrawFocusMark(dc, rect, text, look.text);
 }
 
 // The box keeps its own look (the style's gradient, bevel and border) inside
@@ -196,9 +318,13 @@ void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry) {
     if (!p) return;
     const Look look = OpenLook(*p);
     DrawGradient(dc, rect, look);
-    ScopedGdiObject<HBRUSH> frame(CreateSolidBrush(look.text));
+    RECT inside = rect;
+    InflateRect(&inside, -1, -1);
+    const COLORREF ink =
+        look.system ? look.text : InkOn(PaintedPixels(dc), inside, look.text, 2.0).colour;
+    ScopedGdiObject<HBRUSH> frame(CreateSolidBrush(ink));
     if (frame.get()) FrameRect(dc, &rect, frame.get());
-    if (entry && entry->done) DrawTick(dc, rect, p->dpi, look.text);
+    if (entry && entry->done) DrawTick(dc, rect, p->dpi, ink);
 }
 
 void DrawInsertionMark(HDC dc, RECT rect, bool atTop) {
@@ -209,21 +335,11 @@ void DrawInsertionMark(HDC dc, RECT rect, bool atTop) {
     } else {
         rect.top = rect.bottom - Scale(2, p->dpi);
     }
-    ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(OpenLook(*p).text));
-    if (brush.get()) FillRect(dc, &rect, brush.get());
-}
-
-// Every other pixel along the edges: dots in the text's own colour stay
-// visible on any gradient, where inverted pixels can vanish on mid-grey.
-void DrawFocusMark(HDC dc, RECT rect, COLORREF colour) {
-    for (int x = rect.left; x < rect.right; x += 2) {
-        SetPixelV(dc, x, rect.top, colour);
-        SetPixelV(dc, x, rect.bottom - 1, colour);
-    }
-    for (int y = rect.top; y < rect.bottom; y += 2) {
-        SetPixelV(dc, rect.left, y, colour);
-        SetPixelV(dc, rect.right - 1, y, colour);
-    }
+    const PaintedPixels pixels(dc);
+    const COLORREF colour = OpenLook(*p).text;
+    for (int y = rect.top; y < rect.bottom; ++y)
+        for (int x = rect.left; x < rect.right; ++x)
+            MarkPixel(dc, pixels, x, y, colour);
 }
 
 // Measured the way DrawCaptioned draws: same font, same inset.
@@ -249,7 +365,6 @@ void PaintBackground(HWND window) {
         window, [](HDC dc, RECT rect, const void*) { DrawBackground(dc, rect); }, nullptr);
 }
 
-// The focus mark goes inside the bevel and the border, in the caption's colour.
 void PaintItemLabel(HWND label, MarkEdge mark, bool focused) {
     struct Label {
         HWND window;
@@ -261,11 +376,7 @@ void PaintItemLabel(HWND label, MarkEdge mark, bool focused) {
         [](HDC dc, RECT rect, const void* context) {
             const Label* label = static_cast<const Label*>(context);
             const ListItem* entry = FindItem(label->window);
-            DrawItemLabel(dc, rect, entry);
-            const PluginInstance* p = ThePlugin;
-            if (label->focused && p)
-                DrawFocusMark(dc, CaptionRect(*p, rect),
-                              entry && !entry->done ? p->textColour : p->doneTextColour);
+            DrawItemLabel(dc, rect, entry, label->focused);
             if (label->mark != MarkEdge::none)
                 DrawInsertionMark(dc, rect, label->mark == MarkEdge::top);
         },
@@ -285,11 +396,7 @@ void PaintAddButton(HWND button, bool focused) {
     PaintOffScreen(
         button,
         [](HDC dc, RECT rect, const void* focused) {
-            DrawAddButton(dc, rect);
-            const PluginInstance* p = ThePlugin;
-            if (*static_cast<const bool*>(focused) && p)
-                DrawFocusMark(dc, CaptionRect(*p, rect),
-                              ItemCount < MaxItems ? p->textColour : p->doneTextColour);
+            DrawAddButton(dc, rect, *static_cast<const bool*>(focused));
         },
         &focused);
 }

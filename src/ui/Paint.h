@@ -18,14 +18,16 @@ void PaintAddButton(HWND button, bool focused = false);
 void PaintDoneBox(HWND box);
 
 void DrawBackground(HDC dc, RECT rect);
-void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry);
-void DrawAddButton(HDC dc, RECT rect);
+// `focused`: with the keyboard's focus mark, a dotted rectangle just inside
+// the frame the shell painted, moved out past the letters where they reach
+// further, each dot standing out 3:1 from the pixel under it.
+void DrawItemLabel(HDC dc, RECT rect, const ListItem* entry, bool focused = false);
+void DrawAddButton(HDC dc, RECT rect, bool focused = false);
 void DrawDoneBox(HDC dc, RECT rect, const ListItem* entry);
 // The insertion mark of a drag: a line two pixels high in the open-text
-// colour along the top (or, after the last row, the bottom) of a label.
+// colour (black or white where that stands out less than 3:1) along the top
+// (or, after the last row, the bottom) of a label.
 void DrawInsertionMark(HDC dc, RECT rect, bool atTop);
-// The keyboard's focus: a dotted rectangle along the inside of `rect`.
-void DrawFocusMark(HDC dc, RECT rect, COLORREF colour);
 
 // How every caption is laid out: one line, centred, "&" drawn as written,
 // and an ellipsis at the end of a text too long for its place.

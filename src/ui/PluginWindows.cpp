@@ -160,6 +160,21 @@ void OnDoneBoxClick(HWND box, bool toggle) {
     if (item) SetEntryDone(item, toggle && !item->done ? 1 : 0);
 }
 
+// Quick clicks on Add Item (see PressContinuesAdding): a press or a
+// double-click that continues them gives the keyboard to Add Item as a
+// press on it would, and its release adds. True when the message was one.
+bool OnQuickAddClick(HWND window, UINT message, LPARAM position) {
+    if (!ThePlugin) return false;
+    if (message == WM_LBUTTONUP) {
+        if (!AddsOnRelease(window)) return false;
+        AddItemClicked(window, position);
+        return true;
+    }
+    if (!PressContinuesAdding(window, position)) return false;
+    OnClickTakesKeyboard(ThePlugin->addButton);
+    return true;
+}
+
 void OnSettingsFolderChanged(HWND window, bool quiet) {
     if (!IsMainWindow(window)) return;
     if (quiet) {
@@ -336,6 +351,10 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         NoteKeyboardOwner();
         break;
     case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        if (OnQuickAddClick(window, message, lParam) || message == WM_LBUTTONDBLCLK) return 0;
+        OnClickTakesKeyboard(window);
+        return 0;
     case WM_MBUTTONDOWN:
     case WM_RBUTTONDOWN:
         OnClickTakesKeyboard(window);
@@ -347,7 +366,7 @@ LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         RunCarriedCall();
         return 0;
     case WM_LBUTTONUP:
-        CommitEdit();
+        if (!OnQuickAddClick(window, message, lParam)) CommitEdit();
         return 0;
     case WM_RBUTTONUP:
         return 0;
@@ -431,6 +450,9 @@ LRESULT CALLBACK ScrollBarWndProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((message == WM_LBUTTONDOWN || message == WM_LBUTTONUP || message == WM_LBUTTONDBLCLK) &&
+        OnQuickAddClick(window, message, lParam))
+        return 0;
     switch (message) {
     case WM_PAINT:
         PaintItemLabel(window, InsertionMarkOn(window), ShowsFocusMark(window));
@@ -448,6 +470,9 @@ LRESULT CALLBACK LabelWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CAPTURECHANGED:
         ReorderOnCaptureLost(window);
         return 0;
+    case WM_TIMER:
+        if (ReorderOnTimer(window, wParam)) return 0;
+        break;
     case WM_LBUTTONDBLCLK:
         BeginEdit(window);
         return 0;
@@ -466,7 +491,7 @@ LRESULT CALLBACK DoneBoxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PaintDoneBox(window);
         return 0;
     case WM_LBUTTONUP:
-        OnDoneBoxClick(window, true);
+        if (!OnQuickAddClick(window, message, lParam)) OnDoneBoxClick(window, true);
         return 0;
     case WM_MBUTTONUP:
         OnDoneBoxClick(window, false);
@@ -481,7 +506,7 @@ LRESULT CALLBACK AddButtonWndProc(HWND window, UINT message, WPARAM wParam, LPAR
         PaintAddButton(window, ShowsFocusMark(window));
         return 0;
     case WM_LBUTTONUP:
-        AddItem(); // destroys this window: nothing may touch it afterwards
+        AddItemClicked(window, lParam);
         return 0;
     }
     return CallPrevious(&PluginInstance::addButtonPreviousProc, window, message, wParam, lParam);

@@ -7,6 +7,7 @@
 #include "ui/ChangePath.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
+#include "ui/Scrolling.h"
 
 namespace {
 
@@ -22,6 +23,13 @@ int MarkSlot = -1;
 // An open edit stored when the drag began: saved with the drop, or alone
 // when the drag ends without one.
 Change* StoredEdit = nullptr;
+// Where the pointer was last seen while dragging, on the screen; and whether
+// the timer that scrolls the list at its edges runs.
+POINT DragAt = {};
+bool EdgeTimerRuns = false;
+constexpr UINT_PTR EdgeScrollTimer = 0x2a3;
+// As list boxes do: a row about every 100 ms.
+constexpr UINT EdgeScrollInterval = 100;
 
 // The entry with windows at `row`, or null past the last row.
 ListItem* RowItem(int row) {
@@ -61,6 +69,19 @@ int SlotAt(POINT screen) {
     return dragged < 0 || slot == dragged || slot == dragged + 1 ? -1 : slot;
 }
 
+// Up (-1) while the pointer is within half a row of the top of the window's
+// rows or above it, down (1) likewise at the bottom, else 0; 0 as well when
+// every row is in view.
+int EdgeDirection(POINT screen) {
+    PluginInstance* p = ThePlugin;
+    if (!p) return 0;
+    const Layout l = CurrentLayout();
+    if (!l.scrollBar) return 0;
+    ScreenToClient(p->mainWindow, &screen);
+    if (screen.y < l.rowPitch / 2) return -1;
+    return screen.y >= l.height - l.rowPitch / 2 ? 1 : 0;
+}
+
 // The label the mark for `slot` is drawn on: the top of the row below the
 // boundary, or the bottom of the last row.
 HWND MarkLabel(int slot) {
@@ -84,6 +105,8 @@ void EndReorder(bool saveStoredEdit) {
     Change* edit = StoredEdit;
     StoredEdit = nullptr;
     if (CurrentStage == Stage::dragging) HoldReloads(false);
+    if (EdgeTimerRuns) KillTimer(PressedLabel, EdgeScrollTimer);
+    EdgeTimerRuns = false;
     ShowMarkAt(-1);
     CurrentStage = Stage::idle;
     PressedLabel = nullptr;
@@ -146,7 +169,27 @@ bool ReorderOnMouseMove(HWND label, LPARAM position) {
         HoldReloads(true);
         StoredEdit = TakeOpenEdit();
     }
+    DragAt = at;
+    // Started once: moves within the edge must not put off its next scroll.
+    if (!EdgeTimerRuns && EdgeDirection(at))
+        EdgeTimerRuns = SetTimer(label, EdgeScrollTimer, EdgeScrollInterval, nullptr) != 0;
     ShowMarkAt(SlotAt(at));
+    return true;
+}
+
+// The rows move under a pointer that rests, so the mark follows; once the
+// pointer leaves the edge, the timer stops.
+bool ReorderOnTimer(HWND label, WPARAM timer) {
+    if (timer != EdgeScrollTimer) return false;
+    const int direction =
+        CurrentStage == Stage::dragging && label == PressedLabel ? EdgeDirection(DragAt) : 0;
+    if (!direction) {
+        KillTimer(label, EdgeScrollTimer);
+        if (label == PressedLabel) EdgeTimerRuns = false;
+        return true;
+    }
+    ScrollRows(direction);
+    ShowMarkAt(SlotAt(DragAt));
     return true;
 }
 

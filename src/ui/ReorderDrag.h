@@ -13,6 +13,9 @@
 bool ReorderOnButtonDown(HWND label, LPARAM position);
 bool ReorderOnMouseMove(HWND label, LPARAM position);
 bool ReorderOnButtonUp(HWND label, LPARAM position);
+// While a drag's pointer rests near the top or bottom of a list that
+// scrolls, the label's timer scrolls it: true when the timer was that one.
+bool ReorderOnTimer(HWND label, WPARAM timer);
 // The pointer was taken away (another window captured it): the drag ends
 // and nothing moves.
 void ReorderOnCaptureLost(HWND label);

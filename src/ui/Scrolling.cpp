@@ -39,6 +39,12 @@ void OnMouseWheel(int delta) {
     ScrollTo(l.scroll - MulDiv(delta, 3 * l.rowPitch, WHEEL_DELTA));
 }
 
+void ScrollRows(int rows) {
+    if (!ThePlugin) return;
+    const Layout l = CurrentLayout();
+    ScrollTo(l.scroll + rows * l.rowPitch);
+}
+
 void OnScrollBar(int code) {
     PluginInstance* p = ThePlugin;
     if (!p || !p->scrollBar) return;

@@ -11,5 +11,7 @@ void ScrollEntryIntoView(int index);
 // True while any part of row `index` lies inside the window.
 bool RowVisible(int index);
 void OnMouseWheel(int delta);
+// Scrolls by whole rows: up when negative.
+void ScrollRows(int rows);
 // A WM_VSCROLL from the scroll bar.
 void OnScrollBar(int code);
