@@ -154,24 +154,15 @@ void RemoveTickedEntries() {
     Perform(Then(edit, remove));
 }
 
-// The entry the step changed takes the focus mark, found by its text
-// nearest its place; the keyboard stays where it is. An entry gone leaves
-// the focus to the rule for entries that go.
+// The entry the step changed takes the focus mark; the keyboard stays where
+// it is. An entry gone leaves the focus to the rule for entries that go, and
+// one a merge moved keeps it where it was.
 static void FocusOn(const Change* step) {
     if (!step || step->kind == ChangeKind::restore || step->kind == ChangeKind::setting) return;
-    const bool many = step->kind == ChangeKind::removeTicked;
-    const char* text = many ? step->entries[0].text : step->text;
-    const int index = many ? step->entries[0].index : step->index;
-    ListItem* best = nullptr;
-    int bestDistance = 0, i = 0;
-    for (ListItem* item = ListHead; item; item = item->next, ++i) {
-        const int distance = i > index ? i - index : index - i;
-        if (item->label && strcmp(item->text, text) == 0 && (!best || distance < bestDistance)) {
-            best = item;
-            bestDistance = distance;
-        }
-    }
-    if (best) SetFocusedEntry(best);
+    const DeletedEntry* first = step->kind == ChangeKind::removeTicked ? step->entries : nullptr;
+    ListItem* item = ItemAt(first ? first->index : step->index);
+    if (item && item->label && strcmp(item->text, first ? first->text : step->text) == 0)
+        SetFocusedEntry(item);
 }
 
 // The newest step (or the newest deletion) is undone or redone: its record
