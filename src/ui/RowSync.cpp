@@ -6,6 +6,7 @@
 #include "data/Document.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
+#include "ui/FocusState.h"
 #include "ui/RowLayout.h"
 #include "ui/ToolTips.h"
 
@@ -16,6 +17,7 @@ namespace {
 ListItem* Before[MaxListed];
 bool Kept[MaxListed];
 ListItem* After[MaxItems];
+int From[MaxItems]; // where After[j] stood in Before, or -1
 
 int Collect() {
     int n = 0;
@@ -34,6 +36,28 @@ int FindBefore(int count, int from, const char* text) {
 void Take(int before, int after) {
     Kept[before] = true;
     After[after] = Before[before];
+    From[after] = before;
+}
+
+// Two rows that trade places (a move by one, from a key or a drag) keep
+// their windows and trade what they show: two repaints cost less than two
+// moves, one of which repaints anyway. An open editor stays with its row.
+// Gives the record the focus passes to, when the focused entry was one.
+ListItem* TradeInPlace(int shown, int count) {
+    ListItem* focus = nullptr;
+    const ListItem* focused = FocusedEntry();
+    for (int j = 0; j < shown && j < count; ++j) {
+        const int i = From[j];
+        if (i <= j || i >= shown || From[i] != j) continue;
+        if (Before[i]->label == EditingLabel || Before[j]->label == EditingLabel) continue;
+        After[j] = Before[j];
+        After[i] = Before[i];
+        From[j] = j;
+        From[i] = i;
+        if (focused == Before[i]) focus = Before[j];
+        if (focused == Before[j]) focus = Before[i];
+    }
+    return focus;
 }
 
 // Matches the records of the document's shown entries with those on screen:
@@ -42,8 +66,10 @@ void Take(int before, int after) {
 void Match(const Document& d, int shown, int count) {
     for (int i = 0; i < count; ++i)
         Kept[i] = false;
-    for (int j = 0; j < shown; ++j)
+    for (int j = 0; j < shown; ++j) {
         After[j] = nullptr;
+        From[j] = -1;
+    }
     int from = 0;
     for (int j = 0; j < shown; ++j) {
         int i = FindBefore(count, from, d.entries[j].text);
@@ -74,6 +100,7 @@ RowChanges BringRowsInLine(const Document& d) {
     const int shown = d.count < MaxItems ? d.count : MaxItems;
     const int count = Collect();
     Match(d, shown, count);
+    ListItem* focus = TradeInPlace(shown, count);
 
     // Rows gone: an open edit on one stays open, to come back as an entry.
     for (int i = 0; i < count; ++i) {
@@ -116,6 +143,7 @@ RowChanges BringRowsInLine(const Document& d) {
     }
     if (shown > count) changes.reordered = true;
     ItemCount = CountListedItems();
+    if (focus) FocusStaysWith(focus);
     OverflowCount = 0;
     for (int j = shown; j < d.count; ++j)
         Overflow[OverflowCount++] = d.entries[j];
