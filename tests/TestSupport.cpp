@@ -243,6 +243,16 @@ BOOL WINAPI CountingMoveFileEx(LPCWSTR from, LPCWSTR to, DWORD flags) {
     return ok;
 }
 
+// Counts the warning sounds made.
+int beeps = 0;
+typedef BOOL(WINAPI* MessageBeepFn)(UINT);
+MessageBeepFn realMessageBeep = nullptr;
+
+BOOL WINAPI CountingMessageBeep(UINT type) {
+    beeps += type == MB_ICONWARNING;
+    return realMessageBeep(type);
+}
+
 // Records what each box is asked to show, with its flags and owner.
 void Record(HWND owner, const std::string& text, const std::string& caption, UINT style) {
     MessageBoxSeen seen;
@@ -279,6 +289,8 @@ void InstallRecorders() {
         PatchImport("user32", "MessageBoxA", reinterpret_cast<void*>(&RecordingMessageBox)));
     realMessageBoxW = reinterpret_cast<MessageBoxWFn>(
         PatchImport("user32", "MessageBoxW", reinterpret_cast<void*>(&RecordingMessageBoxW)));
+    realMessageBeep = reinterpret_cast<MessageBeepFn>(
+        PatchImport("user32", "MessageBeep", reinterpret_cast<void*>(&CountingMessageBeep)));
 }
 
 } // namespace
@@ -310,6 +322,11 @@ MessageBoxSeen WatchMessageBoxes(const std::function<void()>& action) {
 int SettingsFileReplacements() {
     InstallRecorders();
     return replacements;
+}
+
+int WarningSounds() {
+    InstallRecorders();
+    return beeps;
 }
 
 std::string SystemMessage(DWORD error) {

@@ -67,6 +67,8 @@ MessageBoxSeen WatchMessageBoxes(const std::function<void()>& action);
 // How many times a file has been moved into place as the settings file (one
 // per completed save), counted since the program started.
 int SettingsFileReplacements();
+// Warning sounds (MB_ICONWARNING) made since the program started.
+int WarningSounds();
 // The system's words for an error, as a box would quote them.
 std::string SystemMessage(DWORD error);
 

@@ -578,8 +578,8 @@ scenario_organise() {
     xdotool mousemove $((WX + 3)) $((WY + 3)) click 1 sleep 0.2 key ctrl+z
     eventually "Control+Z in the window brings back the last one at its place" \
         rc_entries_are "One|0" "Two|0"
-    menu_keys Down Down Down Return # Undo Delete follows Window
-    eventually "the menu's Undo Delete brings back the first, at the top" \
+    menu_keys Down Down Down Return # Undo, here of the first deletion, follows Window
+    eventually "the menu's Undo brings back the first, at the top" \
         rc_entries_are "Three|0" "One|0" "Two|0"
     eventually "the window grows back to three rows" window_is 10 10 100 75
 
@@ -587,7 +587,7 @@ scenario_organise() {
     sleep 0.6
     click_box 2 1
     eventually "entries 1 and 3 ticked" rc_entries_are "Three|1" "One|0" "Two|1"
-    menu_keys Down Down Down Return # no deletion to undo: Remove Ticked Entries follows Window
+    menu_keys Down Down Down Down Return # Undo (a tick), then Remove Ticked Entries
     eventually "Remove Ticked Entries removes both in one step" rc_entries_are "One|0"
     eventually "the window shrinks to one row" window_is 10 10 100 45
     devhost --send "@ovletInternal UndoDelete"
@@ -717,6 +717,33 @@ scenario_keyboard() {
     host_ended "devhost ends after --quit"
 }
 
+# Undo and redo with real keys: a tick, a rename and a drag, taken back by
+# Control+Z newest first, and the last one taken back done again by Control+Y.
+scenario_undo() {
+    echo "-- undo: tick, rename, drag; Control+Z three times, Control+Y once"
+    stop_leftover_host
+    printf 'zelk.zelk1.text: Buy milk\nzelk.zelk2.text: Call Bob\nzelk.zelk3.text: Pay rent\n' >"$RC"
+    start_host --style "$(winpath "$STYLE")" "$(winpath "$WORK/plugin/zelk.dll")"
+    eventually "the window shows three entries" window_is 10 10 100 75 || return
+    click_box 0 1
+    sleep 0.6
+    edit_entry 1 "Call Anna" Return
+    drag $((WX + 57)) $((WY + 45)) 0 -42
+    eventually "tick, rename and drag are in zelk.rc" rc_entries_are "Pay rent|0" "Buy milk|1" "Call Anna|0"
+    xdotool mousemove $((WX + 3)) $((WY + 3)) click 1 sleep 0.2 key ctrl+z
+    eventually "Control+Z takes the drag back" rc_entries_are "Buy milk|1" "Call Anna|0" "Pay rent|0"
+    xdotool key ctrl+z
+    eventually "a second one the rename" rc_entries_are "Buy milk|1" "Call Bob|0" "Pay rent|0"
+    xdotool key ctrl+z
+    eventually "a third one the tick" rc_entries_are "Buy milk|0" "Call Bob|0" "Pay rent|0"
+    xdotool key ctrl+y
+    eventually "Control+Y ticks entry 1 again" rc_entries_are "Buy milk|1" "Call Bob|0" "Pay rent|0"
+    eventually "the window shows entry 1 ticked, entries 2 and 3 open" \
+        eval 'entry_ticked 0 && entry_open 1 && entry_open 2 && box_ticked 0 && box_open 1 && box_open 2'
+    devhost --quit
+    host_ended "devhost ends after --quit"
+}
+
 # The window after a run of changes from every source (keys, a drag, a
 # deletion and its undo, Remove Ticked Entries and its undo, another
 # program inserting and reordering) looks exactly as a fresh start on the
@@ -815,7 +842,7 @@ park_pointer
 
 started=$SECONDS
 # By hand, a few scenarios by name: bash tests/e2e.sh organise dock
-for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard truth quick}; do
+for scenario in ${*:-session restart crash shared slit organise dock script dpi keyboard truth quick undo}; do
     "scenario_$scenario"
 done
 echo "e2e: $((SECONDS - started)) s; screenshots and logs in $WORK"

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "CorvaneHost.h"
 #include "TestSupport.h"
 #include "core/PluginInstance.h"
 #include "data/Changes.h"
@@ -379,6 +380,84 @@ TEST_F(SharingTest, EditAndUndoSurviveAReload) {
     UndoDelete();
     EXPECT_EQ(ReadFileText(SettingsPath()),
               SettingsText({{"X", 0}, {"B", 0}, {"A", 0}, {"C2", 0}}));
+}
+
+// "A,B*,C": entries by text, * for ticked.
+Entries L(const std::string& list) {
+    Entries out;
+    std::stringstream in(list);
+    for (std::string t; std::getline(in, t, ',');)
+        out.emplace_back(t.substr(0, t.find('*')), t.back() == '*');
+    return out;
+}
+
+// Each kind of change undone, then redone. Another program writes between
+// the change and its undo, before zelk notices: the undo and the redo are
+// records like any other, merged with the file. A tick, move or deletion of
+// an entry the other program removed is dropped with a warning sound; a
+// setting undone keeps the other program's tick.
+TEST_F(SharingTest, EveryChangeUndoneAndRedone) {
+    auto click = [](int i) { return [i] { SendMessageA(Entry(i)->doneBox, WM_LBUTTONUP, 0, 0); }; };
+    auto drag = [](int i, int y) {
+        return [=] {
+            for (UINT m : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP})
+                SendMessageA(Entry(i)->label, m, MK_LBUTTON,
+                             MAKELPARAM(30, WORD(m == WM_LBUTTONDOWN ? 7 : y)));
+        };
+    };
+    auto command = [](const char* c) { return [c] { HostBroadcast(c); }; };
+    auto edit = [] {
+        BeginEdit(Entry(2)->label);
+        SetWindowTextA(ThePlugin->editControl, "C2");
+        CommitEdit();
+    };
+    const struct {
+        std::function<void()> action;
+        const char *outside, *undone, *redone; // "": no other program
+        int sounds;
+        const char *key = nullptr, *value = nullptr; // a setting the action sets
+    } cases[] = {
+        {click(0), "", "A,B*,C", "A*,B*,C", 0},
+        {[] { SendMessageA(Entry(1)->doneBox, WM_MBUTTONUP, 0, 0); }, "X,A,B,C", "X,A,B*,C",
+         "X,A,B,C", 0},
+        {edit, "A,B*", "A,B*,C", "A,B*,C2", 0}, // the edited entry comes back
+        {AddItem, "A,B*,C,New Item,D", "A,B*,C,D", "A,B*,C,New Item,D", 0},
+        {[] { SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0); }, "B*,C,D", "A,B*,C,D",
+         "B*,C,D", 0},
+        {drag(2, -900), "C,A,B*,X", "A,B*,C,X", "C,A,B*,X", 0},
+        {[] { MoveEntryBy(Entry(2), -1); }, "B*,A,C", "B*,C,A", "B*,A,C", 0}, // after its neighbour
+        {RemoveTickedEntries, "A,C,D", "A,B*,C,D", "A,C,D", 0},
+        {click(0), "B*,C", "B*,C", "B*,C", 1},
+        {AddItem, "A,B*,C", "A,B*,C", "A,B*,C", 1},
+        {drag(0, 900), "B*", "B*", "B*", 1},
+        {command("@ovletInternal Width 150"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.width:", "150"},
+        {command("@ovletInternal AlwaysOnTop"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.alwaysOnTop:", "false"},
+        {command("@ovletInternal SnapWindowToEdge"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.snapWindow:", "false"},
+        {command("@ovletInternal Transparency"), "A*,B*,C", "A*,B*,C", "A*,B*,C", 0,
+         "zelk.transparency:", "true\r"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.outside) + " " + c.undone);
+        auto file = [&](const char* list, bool set) {
+            return set && c.key ? With(SettingsText(L(list)), c.key, c.value)
+                                : SettingsText(L(list));
+        };
+        ASSERT_TRUE(Start(SettingsText(L("A,B*,C"))));
+        c.action();
+        if (c.outside[0]) WriteOutside(Writer::replace, file(c.outside, true));
+        const int sounds = WarningSounds();
+        HostBroadcast("@ovletInternal Undo");
+        EXPECT_EQ(ReadFileText(SettingsPath()), file(c.undone, false));
+        EXPECT_EQ(ListedEntries(), L(c.undone));
+        HostBroadcast("@ovletInternal Redo");
+        EXPECT_EQ(ReadFileText(SettingsPath()), file(c.redone, true));
+        EXPECT_EQ(ListedEntries(), L(c.redone));
+        EXPECT_EQ(WarningSounds() - sounds, c.sounds);
+        Stop();
+    }
 }
 
 // Two copies of zelk on one file (two shells, or two copies of the DLL

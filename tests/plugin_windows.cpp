@@ -19,7 +19,7 @@
 #include "plugin/EntryPoints.h"
 #include "core/HostBinding.h"
 #include "core/PluginInstance.h"
-#include "data/DeletionMemory.h"
+#include "data/History.h"
 #include "data/ItemList.h"
 #include "ui/Commands.h"
 #include "ui/ChangePath.h"
@@ -60,15 +60,16 @@ class WindowTest : public testing::Test {
         HostBroadcast(text);
         PumpMessages();
     }
-    // A key pressed in `window` with Control held as far as the thread's
-    // key state tells.
-    void KeyWithControl(HWND window, WPARAM key) {
+    // A key pressed in `window` with Control (and Shift) held as far as the
+    // thread's key state tells.
+    void KeyWithControl(HWND window, WPARAM key, bool shift = false) {
         BYTE keys[256];
         GetKeyboardState(keys);
         keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
         SetKeyboardState(keys);
         SendMessageA(window, WM_KEYDOWN, key, 0);
-        keys[VK_CONTROL] = 0;
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
         SetKeyboardState(keys);
     }
     // Every window where a fresh start with n entries puts it.
@@ -215,9 +216,10 @@ TEST_F(WindowTest, AddDeleteAndTick) {
     ExpectFreshLayout(3);
 }
 
-// Deletions are remembered, newest first, up to ten: an undo puts the
-// entries back at their places with their ticks, Remove Ticked Entries is
-// one deletion, and Control+Z anywhere in zelk but the editor undoes too.
+// Undo Delete puts the newest deletion's entries back at their places with
+// their ticks, Remove Ticked Entries is one deletion, and Control+Z anywhere
+// in zelk but the editor undoes the newest step; Control+Y and
+// Control+Shift+Z redo, until a new change of the user's (not a reload).
 TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
     ASSERT_TRUE(Start(SettingsText({{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}, {"e", 0}})));
     auto del = [&](int i) {
@@ -245,7 +247,25 @@ TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
          [&] { KeyWithControl(Entry(0)->label, 'Z'); },
          {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}, {"e", 0}}},
         {"nothing left to undo", undo, {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}, {"e", 0}}},
-        {"delete e", del(4), {{"a", 0}, {"b", 1}, {"c", 0}, {"d", 7}}},
+        {"Control+Y",
+         [&] { KeyWithControl(P().mainWindow, 'Y'); },
+         {{"a", 0}, {"b", 1}, {"d", 7}, {"e", 0}}},
+        {"a reload",
+         [&] {
+             WriteFileText(SettingsPath(),
+                           SettingsText({{"a", 0}, {"b", 1}, {"d", 7}, {"e", 0}, {"f", 0}}));
+             PumpMessages(600);
+         },
+         {{"a", 0}, {"b", 1}, {"d", 7}, {"e", 0}, {"f", 0}}},
+        {"Control+Shift+Z",
+         [&] { KeyWithControl(P().mainWindow, 'Z', true); },
+         {{"b", 1}, {"d", 7}, {"e", 0}, {"f", 0}}},
+        {"delete f; nothing to redo",
+         [&] {
+             del(3)();
+             Broadcast("@ovletInternal Redo");
+         },
+         {{"b", 1}, {"d", 7}, {"e", 0}}},
     };
     for (const Step& step : steps) {
         step.action();
@@ -255,26 +275,43 @@ TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
         EXPECT_EQ(ItemCount, static_cast<int>(step.after.size())) << step.what;
         ExpectFreshLayout(static_cast<int>(step.after.size()));
     }
+    // Undo with the editor open stores the edit, then undoes it.
+    SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
+    SetWindowTextA(P().editControl, "b2");
+    Broadcast("@ovletInternal Undo");
+    EXPECT_EQ(File(), SettingsText({{"b", 1}, {"d", 7}, {"e", 0}}));
+    Broadcast("@ovletInternal Redo");
+    EXPECT_EQ(File(), SettingsText({{"b2", 1}, {"d", 7}, {"e", 0}}));
+    // The entry an undo changed takes the focus mark; the keyboard stays put.
+    SetFocus(nullptr);
+    Broadcast("@ovletInternal Undo"); // the edit
+    Broadcast("@ovletInternal Undo"); // the deletion of f
+    EXPECT_EQ(FocusedEntry(), Entry(3));
+    EXPECT_EQ(GetFocus(), nullptr);
     SendMessageA(Entry(0)->label, WM_LBUTTONDBLCLK, 0, 0);
     KeyWithControl(P().editControl, 'Z');
     SendMessageA(P().editControl, WM_CHAR, VK_ESCAPE, 0);
     EXPECT_EQ(CountListedItems(), 4) << "Control+Z in the editor is the editor's own";
     Stop();
 
-    // Ten deletions are held; the eleventh forgets the oldest.
+    // A hundred steps are held, the oldest forgotten first; Undo Delete
+    // takes the newest deletion back from among them.
     Entries twelve;
     for (int i = 0; i < 12; ++i)
         twelve.push_back({"n" + std::to_string(i), i % 2});
     ASSERT_TRUE(Start(SettingsText(twelve)));
-    for (int i = 0; i < 12; ++i)
-        SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
-    EXPECT_EQ(DeletionsHeld(), 10);
-    for (int i = 0; i < 11; ++i)
+    for (int i = 0; i < 101; ++i) // two deletions, 99 ticks
+        SendMessageA(i < 2 ? Entry(0)->label : Entry(0)->doneBox,
+                     i < 2 ? WM_RBUTTONDBLCLK : WM_LBUTTONUP, 0, 0);
+    for (int i = 0; i < 2; ++i)
         Broadcast("@ovletInternal UndoDelete");
-    EXPECT_EQ(ListedEntries(), Entries(twelve.begin() + 2, twelve.end()));
-    EXPECT_EQ(File(), SettingsText(Entries(twelve.begin() + 2, twelve.end())));
+    for (int i = 0; i < 100; ++i)
+        Broadcast("@ovletInternal Undo");
+    EXPECT_EQ(ListedEntries(), Entries(twelve.begin() + 1, twelve.end()));
+    EXPECT_EQ(File(), SettingsText(Entries(twelve.begin() + 1, twelve.end())));
     Stop();
-    EXPECT_EQ(DeletionsHeld(), 0) << "the session's deletions end with it";
+    EXPECT_FALSE(PeekStep(false, false, nullptr) || PeekStep(true, false, nullptr))
+        << "the session's steps end with it";
 
     // An undo that would take the list past 50 is refused and stays to be done.
     Entries full(48, {"x", 0});
@@ -285,15 +322,17 @@ TEST_F(WindowTest, UndoDeleteAndRemoveTicked) {
     for (int i = 0; i < 2; ++i)
         SendMessageA(P().addButton, WM_LBUTTONUP, 0, 0);
     const std::string before = File();
+    const int sounds = WarningSounds();
     Broadcast("@ovletInternal UndoDelete");
     EXPECT_EQ(ItemCount, 50);
     EXPECT_EQ(File(), before);
-    EXPECT_EQ(DeletionsHeld(), 1);
     SendMessageA(Entry(0)->label, WM_RBUTTONDBLCLK, 0, 0);
     Broadcast("@ovletInternal UndoDelete"); // the single deletion fits
     Broadcast("@ovletInternal UndoDelete"); // the pair still does not
     EXPECT_EQ(ItemCount, 50);
-    EXPECT_EQ(DeletionsHeld(), 1);
+    EXPECT_EQ(WarningSounds() - sounds, 2);
+    ASSERT_NE(PeekStep(false, true, nullptr), nullptr);
+    EXPECT_EQ(PeekStep(false, true, nullptr)->count, 2) << "the pair stays to be undone";
 }
 
 // A press on a label and a move up or down past the drag distance drags the
@@ -875,6 +914,13 @@ TEST_F(WindowTest, Slit) {
     }
     SendMessageA(P().editControl, WM_CHAR, VK_RETURN, 0);
     EXPECT_EQ(ListedEntries(), (Entries{{"kept", 0}}));
+    // Undone: the edit, then floating free (docked again); redone: floating.
+    for (const auto& u : {std::make_pair("Undo", HWND()), {"Undo", slit}, {"Redo", HWND()}}) {
+        Broadcast((std::string("@ovletInternal ") + u.first).c_str());
+        EXPECT_EQ(GetParent(main), u.second) << u.first;
+    }
+    EXPECT_NE(File().find("inSlit: false\r\nzelk.transparency.alpha: 200\r\nzelk.zelk1.text: a\n"),
+              std::string::npos);
     Stop();
 
     // Started docked, it floats free at (10, 10), not at the file's place.
@@ -1114,6 +1160,41 @@ TEST_F(WindowTest, AnAdditionKeepsTheWindowInTheWorkArea) {
     }
 }
 
+// The Undo and Redo items name the step and its entry's text as the shell's
+// 8-bit menu shows it: in the code page (here 1252), at most 24 characters,
+// else 21 and "..."; a text the code page cannot write leaves the action.
+TEST_F(WindowTest, UndoAndRedoItemsNameTheStep) {
+    ASSERT_EQ(GetACP(), 1252u);
+    std::string e30; // é, two bytes in UTF-8 and one in 1252
+    for (int i = 0; i < 30; ++i)
+        e30 += "\xC3\xA9";
+    ASSERT_TRUE(Start(SettingsText({{"Buy milk", 0}, {"\xD0\x9A\xD1\x83", 0}, {e30, 0}})));
+    const std::pair<const char*, std::string> cases[] = {
+        // a tick of entry N, or a command
+        {"0", "Undo Tick \"Buy milk\""},
+        {"Undo", "Redo Tick \"Buy milk\""},
+        {"1", "Undo Tick"},
+        {"2", "Undo Tick \"" + std::string(21, '\xE9') + "...\""},
+        {"RemoveTicked", "Undo Remove Ticked"},
+        {"Undo", "Undo Tick \"" + std::string(21, '\xE9') + "...\"|Redo Remove Ticked"}};
+    for (const auto& c : cases) {
+        if (isdigit(c.first[0]))
+            SendMessageA(Entry(atoi(c.first))->doneBox, WM_LBUTTONUP, 0, 0);
+        else
+            Broadcast(("@ovletInternal " + std::string(c.first)).c_str());
+        const size_t mark = strlen(HostMenuCalls());
+        ShowConfigurationMenu();
+        std::stringstream calls(std::string(HostMenuCalls()).substr(mark));
+        std::string items;
+        for (std::string line; std::getline(calls, line);)
+            if (line.find("Internal Undo,") != std::string::npos ||
+                line.find("Internal Redo,") != std::string::npos)
+                items += (items.empty() ? "" : "|") +
+                         line.substr(line.find(", ") + 2, line.find(", @") - line.find(", ") - 2);
+        EXPECT_EQ(items, c.second);
+    }
+}
+
 // The configuration menu: offered on a Control-right-click, built from the
 // shell's menu calls in order, and released before the next one, on a
 // commit, on a style change and at the end.
@@ -1160,6 +1241,7 @@ TEST_F(WindowTest, ConfigurationMenu) {
                 item(n, std::to_string(width), "Width " + std::to_string(width), width == w.width);
         out +=
             "MakeSubmenu(" + c + ", " + n + ", Width)\nMakeSubmenu(" + s + ", " + c + ", Window)\n";
+        if (w.undo) out += item(s, "Undo Delete \"a\"", "Undo", false);
         if (w.undo) out += item(s, "Undo Delete", "UndoDelete", false);
         if (w.ticked) out += item(s, "Remove Ticked Entries", "RemoveTicked", false);
         return out + item(s, "About ovlet...", "About", false) + "ShowMenu(" + s + ")\n";
@@ -1924,7 +2006,7 @@ TEST_F(WindowTest, KeyTable) {
         {abc, "Down Delete", {{"a", 0}, {"c", 0}}, 1},
         {abc, "End Delete", {{"a", 0}, {"b", 0}}, 1},
         {{{"a", 0}}, "Delete", {}, -1},
-        {abc, "Delete C-Z", abc, 1},
+        {abc, "Delete C-Z", abc, 0}, // the undone entry takes the focus
         {abc, "C-Down", {{"b", 0}, {"a", 0}, {"c", 0}}, 1},
         {abc, "End C-Down", abc, 2},
         {abc, "End C-Up C-Up", {{"c", 0}, {"a", 0}, {"b", 0}}, 0},

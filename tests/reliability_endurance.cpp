@@ -130,9 +130,19 @@ namespace {
 struct Model {
     Entries entries;
     int width = 100;
-    // The session's deletions that Undo Delete can still bring back, newest
-    // last: each entry with the place it had.
-    std::vector<std::vector<std::tuple<int, std::string, int>>> deletions;
+    // What Undo and Redo can do, newest last: a step takes the list and width
+    // from `a` to `b`, and is tried only while they are still `a` (another
+    // program's write since makes it unknown). A deletion's step keeps its
+    // entries with their places, which Undo Delete brings back whatever the
+    // list.
+    using Gone = std::vector<std::tuple<int, std::string, int>>;
+    struct Step {
+        Entries a, b;
+        int widthA, widthB;
+        Gone gone;
+    };
+    std::vector<Step> undo, redo;
+    bool historyLost = false; // zelk holds steps the model does not: no undo until a restart
 
     static std::string Committed(const std::string& typed, const std::string& previous) {
         std::string t = typed.substr(0, 99);
@@ -142,9 +152,20 @@ struct Model {
         if (a == std::string::npos) return previous;
         return t.substr(a, b - a + 1);
     }
-    void Deleted(std::vector<std::tuple<int, std::string, int>> gone) {
-        deletions.push_back(std::move(gone));
-        if (deletions.size() > 10) deletions.erase(deletions.begin());
+    // A change of the user's, from `b` unless not known: nothing is left to redo.
+    void Did(Entries b, int widthB, Gone gone = {}, bool known = true) {
+        redo.clear();
+        const Entries unknown = {{"", 0}}; // no list equals it
+        undo.push_back({known ? entries : unknown, b, width, widthB, std::move(gone)});
+        if (undo.size() > 100) undo.erase(undo.begin());
+    }
+    // The step `at` of one side done: its inverse goes to the other.
+    void Take(std::vector<Step>& from, std::vector<Step>& to, size_t at) {
+        Step step = from[at];
+        from.erase(from.begin() + at);
+        to.push_back({step.b, step.a, step.widthB, step.widthA, step.gone});
+        entries = step.b;
+        width = step.widthB;
     }
     // Where a change the user made on `seen` (the list the user saw, with
     // `shown` giving each place's text) lands in `list`, another program's:
@@ -246,26 +267,37 @@ void RunSeed(unsigned seed, int operations) {
     DpiSource = [](HWND) { return SessionDpi; };
     SetCursorPos(1200, 1000); // away from the rows: no cut label's tooltip shows
     ASSERT_TRUE(Start(SettingsText({})));
+    int lastKind = 0;
     for (int op = 0; op < operations; ++op) {
         int n = static_cast<int>(model.entries.size());
         int k = n ? static_cast<int>(random() % n) : 0;
-        const int kind = static_cast<int>(random() % 16);
+        // A user who undid often undoes again or redoes.
+        const int drawn = static_cast<int>(random() % 18);
+        const int kind = lastKind == 15 && random() % 2 ? 15 + random() % 2 : drawn;
+        lastKind = kind;
+        const Entries before = model.entries;
+        const int widthBefore = model.width;
+        bool stepped = false; // the user changed something zelk can undo
+        Model::Gone gone;
         switch (kind) {
         case 0:
         case 1:
             SendMessageA(ThePlugin->addButton, WM_LBUTTONUP, 0, 0);
             if (n < MaxItems) model.entries.emplace_back("New Item", 0);
+            stepped = n < MaxItems;
             break;
         case 2:
             if (!n) break;
             SendMessageA(Entry(k)->label, WM_RBUTTONDBLCLK, 0, 0);
-            model.Deleted({{k, model.entries[k].first, model.entries[k].second}});
+            gone = {{k, model.entries[k].first, model.entries[k].second}};
             model.entries.erase(model.entries.begin() + k);
+            stepped = true;
             break;
         case 3: {
             if (!n) break;
             const bool left = random() % 2; // flips the tick; a middle click clears it
             SendMessageA(Entry(k)->doneBox, left ? WM_LBUTTONUP : WM_MBUTTONUP, 0, 0);
+            stepped = left || model.entries[k].second;
             model.entries[k].second = left && !model.entries[k].second;
             break;
         }
@@ -277,13 +309,16 @@ void RunSeed(unsigned seed, int operations) {
             SendMessageA(random() % 2 ? ThePlugin->editControl : ThePlugin->mainWindow, WM_CHAR,
                          VK_RETURN, 0);
             model.entries[k].first = Model::Committed(typed, model.entries[k].first);
+            stepped = model.entries[k].first != before[k].first;
             break;
         }
         case 5: {
             static const char* commands[] = {
                 "@ovletInternal AlwaysOnTop", "@ovletInternal SnapWindowToEdge",
                 "@ovletInternal Transparency", "@CorvaneHidePlugins", "@CorvaneShowPlugins"};
-            HostBroadcast(commands[random() % 5]);
+            const int command = static_cast<int>(random() % 5);
+            HostBroadcast(commands[command]);
+            stepped = command < 3; // hiding and showing are no steps
             break;
         }
         case 6:
@@ -292,6 +327,7 @@ void RunSeed(unsigned seed, int operations) {
             } else { // a new width, within what the menu offers
                 model.width = 60 + 20 * static_cast<int>(random() % 8);
                 HostBroadcast(("@ovletInternal Width " + std::to_string(model.width)).c_str());
+                stepped = model.width != widthBefore;
             }
             break;
         case 7:
@@ -300,7 +336,9 @@ void RunSeed(unsigned seed, int operations) {
             ASSERT_EQ(ReadFileText(SettingsPath()).find("zelk.zelk" + std::to_string(n + 1)),
                       std::string::npos);
             ASSERT_TRUE(beginPlugin(GetModuleHandleA(nullptr)) == 0);
-            model.deletions.clear(); // an undo is for the session that deleted
+            model.undo.clear(); // an undo is for the session that made the change
+            model.redo.clear();
+            model.historyLost = false;
             break;
         case 8: { // dragged to any boundary between rows, or far past either end
             if (!n) break;
@@ -317,6 +355,7 @@ void RunSeed(unsigned seed, int operations) {
             const auto moved = model.entries[k];
             model.entries.erase(model.entries.begin() + k);
             model.entries.insert(model.entries.begin() + (lands > k ? lands - 1 : lands), moved);
+            stepped = true;
             break;
         }
         case 9:
@@ -364,23 +403,31 @@ void RunSeed(unsigned seed, int operations) {
             }
             model.entries = outside;
             model.width = 100; // as the other program wrote it
+            // The steps a racing click and a stored edit leave are merged
+            // with the file: undoing them is left to the undo table.
+            model.historyLost = model.historyLost || racing;
             ++TheReport().outsideWrites;
             break;
         }
-        case 11: // Undo Delete: the newest deletion back in its places, unless it overfills
+        case 11: { // Undo Delete: the newest deletion among the steps, unless it overfills
+            if (model.historyLost) break;
             HostBroadcast("@ovletInternal UndoDelete");
-            if (model.deletions.empty()) break;
-            if (n + static_cast<int>(model.deletions.back().size()) > MaxItems) break;
-            for (const auto& gone : model.deletions.back()) {
-                const int at = std::min(std::get<0>(gone), static_cast<int>(model.entries.size()));
-                model.entries.insert(model.entries.begin() + at,
-                                     {std::get<1>(gone), std::get<2>(gone)});
+            auto step = std::find_if(model.undo.rbegin(), model.undo.rend(),
+                                     [](const Model::Step& s) { return !s.gone.empty(); });
+            if (step == model.undo.rend() || n + static_cast<int>(step->gone.size()) > MaxItems)
+                break;
+            for (const auto& g :
+                 step->gone) { // each at its place, or at the end of a list now shorter
+                const int at = std::min(std::get<0>(g), static_cast<int>(model.entries.size()));
+                model.entries.insert(model.entries.begin() + at, {std::get<1>(g), std::get<2>(g)});
+                gone.emplace_back(at, std::get<1>(g), std::get<2>(g));
             }
-            model.deletions.pop_back();
+            model.undo.erase(std::next(step).base());
+            model.redo.push_back({model.entries, before, model.width, model.width, gone});
             break;
+        }
         case 12: { // Remove Ticked Entries, one deletion of every ticked entry
             HostBroadcast("@ovletInternal RemoveTicked");
-            std::vector<std::tuple<int, std::string, int>> gone;
             Entries kept;
             for (int i = 0; i < n; ++i) {
                 if (model.entries[i].second)
@@ -388,8 +435,7 @@ void RunSeed(unsigned seed, int operations) {
                 else
                     kept.push_back(model.entries[i]);
             }
-            if (gone.empty()) break;
-            model.Deleted(gone);
+            stepped = !gone.empty();
             model.entries = kept;
             break;
         }
@@ -401,7 +447,8 @@ void RunSeed(unsigned seed, int operations) {
             const bool up = random() % 2;
             Key(up ? VK_UP : VK_DOWN, true);
             const int to = up ? k - 1 : k + 1;
-            if (to >= 0 && to < n) std::swap(model.entries[k], model.entries[to]);
+            stepped = to >= 0 && to < n;
+            if (stepped) std::swap(model.entries[k], model.entries[to]);
             break;
         }
         case 14: { // the keys and the wheel scroll a list taller than the screen
@@ -414,10 +461,26 @@ void RunSeed(unsigned seed, int operations) {
                          0);
             break;
         }
+        case 15:
+        case 16: { // Undo or Redo, by key or command, while the step is known to apply
+            const bool redo = kind == 16;
+            auto& side = redo ? model.redo : model.undo;
+            if (model.historyLost) break;
+            if (!side.empty() &&
+                (side.back().a != model.entries || side.back().widthA != model.width))
+                break;
+            if (random() % 2)
+                Key(redo ? 'Y' : 'Z', true);
+            else
+                HostBroadcast(redo ? "@ovletInternal Redo" : "@ovletInternal Undo");
+            if (!side.empty()) model.Take(side, redo ? model.undo : model.redo, side.size() - 1);
+            break;
+        }
         default: // the keyboard goes back, so the focus mark goes too
             Key(VK_ESCAPE);
             break;
         }
+        if (stepped) model.Did(before, widthBefore, gone);
         PumpMessages();
         ++TheReport().randomOperations;
         ASSERT_EQ(ListedEntries(), model.entries)

@@ -4,7 +4,6 @@
 // among entries of that text by what else the user saw of it (FindEntry).
 #pragma once
 
-#include "data/DeletionMemory.h"
 #include "data/Document.h"
 
 enum class ChangeKind {
@@ -14,9 +13,17 @@ enum class ChangeKind {
     remove,       // text: as seen
     move,         // text: as seen at index; value: where it landed; other: the entry above it there
     removeTicked, // entries: those the user saw ticked
-    restore,      // entries: an undone deletion, each back at its place
+    restore,      // entries: each back at its place, by ascending index
     setting,      // setting, value
     none          // nothing of the list or settings: a window move, the unload
+};
+
+// An entry a record takes out or brings back.
+struct DeletedEntry {
+    int index; // its place in the list, from 0
+    int done;
+    char text[ItemTextSize];
+    unsigned above, below; // what the user saw next to it (EntrySeen)
 };
 
 struct Change {

@@ -15,6 +15,7 @@ int Holds = 0;
 
 // One at a time: the plug-in runs on the shell's one window thread.
 Document Working;
+Document Before; // Working before the record being applied, for its inverse
 
 // Whoever shows something of the list learns of the change: the
 // configuration menu was made for the list as it was, so it goes; screen
@@ -71,7 +72,7 @@ void BringInLine(const Document& d) {
     Tell(changes);
 }
 
-bool Perform(Change* changes) {
+bool Perform(Change* changes, Origin origin, int name) {
     PluginInstance* p = ThePlugin;
     if (!p) {
         while (changes) {
@@ -87,7 +88,9 @@ bool Perform(Change* changes) {
     while (changes) {
         Change* next = changes->next;
         changes->next = nullptr;
+        Before = Working;
         if (ApplyChange(Working, *changes)) {
+            NoteApplied(Before, Working, *changes, next ? Origin::user : origin, name);
             applied = Then(applied, changes);
         } else {
             dropped = true;

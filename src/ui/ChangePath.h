@@ -6,14 +6,16 @@
 
 #include <windows.h>
 
-struct Change;
-struct Document;
+#include "data/History.h"
 
 // Appends `next` (a record or a chain) to the chain `first`; either may be null.
 Change* Then(Change* first, Change* next);
 // Applies the chain of records in order and saves once. A record whose entry
 // is gone is dropped with a warning sound. False when nothing was applied.
-bool Perform(Change* changes);
+// Each record applied leaves its inverse in the history. An undo or redo
+// (`origin`, the step's `name`) is the chain's last record; any before it
+// are the user's own (an edit stored on the way).
+bool Perform(Change* changes, Origin origin = Origin::user, int name = 0);
 // Saves what is not a change of the list: the window moved or docked.
 void SaveNow();
 // The list, its rows and the window's settings as the document has them.

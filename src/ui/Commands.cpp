@@ -1,9 +1,11 @@
 #include "ui/Commands.h"
 
+#include <string.h>
+
 #include "core/HostBinding.h"
 #include "core/ModalLoop.h"
 #include "core/PluginInstance.h"
-#include "data/DeletionMemory.h"
+#include "data/History.h"
 #include "data/Text.h"
 #include "ui/Docking.h"
 #include "data/Document.h"
@@ -61,6 +63,10 @@ void RunInternalCommand(PluginInstance& p, const char* text) {
         ShowAbout(p);
     } else if (EqualsIgnoringCase(second, "UndoDelete")) {
         UndoDelete();
+    } else if (EqualsIgnoringCase(second, "Undo")) {
+        Undo();
+    } else if (EqualsIgnoringCase(second, "Redo")) {
+        Redo();
     } else if (EqualsIgnoringCase(second, "RemoveTicked")) {
         RemoveTickedEntries();
     } else if (EqualsIgnoringCase(second, "InSlit")) {
@@ -70,6 +76,41 @@ void RunInternalCommand(PluginInstance& p, const char* text) {
     } else if (EqualsIgnoringCase(second, "Width")) {
         if (int width = WidthOf(third, remainder)) SetWindowWidth(width);
     }
+}
+
+// The item that undoes (or redoes) the newest step, named by what it did and
+// the entry's text as the shell's 8-bit menu can show it: in the system's
+// code page, at most 24 characters (21 and "..." when longer), never half
+// of one. A text the code page cannot write leaves the action alone.
+void AddStepItem(HostMenu menu, bool redo) {
+    static const char* const names[] = {
+        "Tick",         "Untick",        "Edit",  "Add",           "Delete",
+        "Move",         "Remove Ticked", "Width", "Always On Top", "Snap Window To Edge",
+        "Transparency", "Dock In Slit"};
+    int name = 0;
+    const Change* step = PeekStep(redo, false, &name);
+    if (!step) return;
+    char label[128];
+    const int length =
+        FormatText(label, sizeof label, "%s %s", redo ? "Redo" : "Undo", names[name]);
+    const bool many = step->kind == ChangeKind::restore || step->kind == ChangeKind::removeTicked;
+    if (step->kind != ChangeKind::setting && (!many || step->count == 1)) {
+        wchar_t wide[TextUnits];
+        Utf8ToWide(wide, TextUnits, many ? step->entries[0].text : step->text);
+        int characters = 0, cut = 0;
+        for (int i = 0; wide[i]; ++i) {
+            if (!IS_LOW_SURROGATE(wide[i]) && ++characters == 22) cut = i;
+        }
+        if (characters > 24) memcpy(wide + cut, L"...", sizeof L"...");
+        char ansi[100];
+        BOOL lost = FALSE;
+        const bool utf8 = GetACP() == CP_UTF8; // which refuses the flag and the question
+        if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, ansi,
+                                sizeof ansi, nullptr, utf8 ? nullptr : &lost) &&
+            !lost)
+            FormatText(label + length, sizeof label - length, " \"%s\"", ansi);
+    }
+    Host.MakeMenuItem(menu, label, redo ? "@ovletInternal Redo" : "@ovletInternal Undo", false);
 }
 
 } // namespace
@@ -118,7 +159,9 @@ void ShowConfigurationMenu() {
     }
     Host.MakeSubmenu(configuration, widths, "Width");
     Host.MakeSubmenu(p->menu, configuration, "Window");
-    if (LatestDeletion())
+    AddStepItem(p->menu, false);
+    AddStepItem(p->menu, true);
+    if (PeekStep(false, true, nullptr))
         Host.MakeMenuItem(p->menu, "Undo Delete", "@ovletInternal UndoDelete", false);
     if (AnyEntryTicked())
         Host.MakeMenuItem(p->menu, "Remove Ticked Entries", "@ovletInternal RemoveTicked", false);

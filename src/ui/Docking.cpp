@@ -47,8 +47,20 @@ bool SlitOffered() {
 }
 
 void ToggleDocking() {
+    SetDocked(!InSlit, Origin::user);
+}
+
+// The step that takes it back is the setting as it was. Docking has no list
+// record, so an undo of it goes this way rather than the change path.
+void SetDocked(bool docked, Origin origin) {
     PluginInstance* p = ThePlugin;
-    if (!p || !p->mainWindow || !SlitOffered()) return;
+    if (!p || !p->mainWindow || !SlitOffered() || docked == InSlit) return;
+    Change* inverse = NewChange(ChangeKind::setting);
+    if (inverse) {
+        inverse->setting = KeyInSlit;
+        inverse->value = InSlit;
+    }
+    Remember(inverse, StepDock, origin);
     BeginReparenting();
     if (InSlit) {
         FloatFree(*p);

@@ -4,5 +4,9 @@
 
 // True when the shell gave a slit at this start, so docking can be offered.
 bool SlitOffered();
-// Docks or floats free at once, keeping the rows and an open edit, and saves.
+#include "data/History.h"
+
+// Docks or floats free at once, keeping the rows and an open edit, and saves:
+// a step of the user's, or (SetDocked) an undo or redo of one.
 void ToggleDocking();
+void SetDocked(bool docked, Origin origin);

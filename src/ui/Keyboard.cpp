@@ -191,8 +191,11 @@ bool OnListKey(WPARAM key) {
         if (!CancelReorder() && !Edit.open) GiveKeyboardBack();
         return true;
     }
-    if (control && key == 'Z') {
-        UndoDelete();
+    if (control && (key == 'Z' || key == 'Y')) {
+        if (key == 'Z' && !Held(VK_SHIFT))
+            Undo();
+        else
+            Redo();
         return true;
     }
     if (Edit.open) return false;

@@ -2,11 +2,13 @@
 
 #include "core/PluginInstance.h"
 #include "data/Changes.h"
-#include "data/DeletionMemory.h"
+#include "data/History.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
 #include "ui/ChangePath.h"
 #include "ui/ChildWindows.h"
+#include "ui/Docking.h"
+#include "ui/FocusState.h"
 #include "ui/InPlaceEdit.h"
 #include "ui/RowLayout.h"
 #include "ui/Scrolling.h"
@@ -95,16 +97,13 @@ bool AddsOnRelease(HWND window) {
     return adds;
 }
 
-// The entry, its tick and its place are remembered for Undo Delete. Called
-// from the entry's own label: nothing may touch that window after.
+// Called from the entry's own label: nothing may touch that window after.
 void DeleteItem(HWND window) {
     PluginInstance* p = ThePlugin;
     ListItem* item = FindItem(window);
     if (!p || !item) return;
     Change* edit = TakeOpenEdit();
     Change* remove = EntryChange(ChangeKind::remove, item, edit);
-    if (!remove) return;
-    RememberDeleted(BeginDeletion(), remove->index, *item);
     Perform(Then(edit, remove));
 }
 
@@ -138,9 +137,8 @@ bool MoveEntryBy(ListItem* item, int by) {
     return Perform(Then(edit, move));
 }
 
-// Every ticked entry goes in one step and one save, remembered as one
-// deletion so that one Undo Delete brings the whole set back. Only the
-// entries the user saw ticked go.
+// Every ticked entry goes in one step and one save, so that one undo brings
+// the whole set back. Only the entries the user saw ticked go.
 void RemoveTickedEntries() {
     PluginInstance* p = ThePlugin;
     if (!p || !AnyEntryTicked()) return;
@@ -153,41 +151,77 @@ void RemoveTickedEntries() {
         Perform(edit);
         return;
     }
-    Deletion& deletion = BeginDeletion();
     int index = 0;
     for (const ListItem* item = ListHead; item; item = item->next, ++index) {
         if (!item->done) continue;
-        RememberDeleted(deletion, index, *item);
-        DeletedEntry& entry = deletion.entries[deletion.count - 1];
+        DeletedEntry& entry = remove->entries[remove->count++];
+        entry.index = index;
+        entry.done = item->done;
         // An edit stored in the same step renames the entry first.
-        if (edit && edit->index == index) CopyText(entry.text, sizeof entry.text, edit->other);
+        const bool edited = edit && edit->index == index;
+        CopyText(entry.text, sizeof entry.text, edited ? edit->other : item->text);
         const EntrySeen seen = SeenOnScreen(item, edit);
         entry.above = seen.above;
         entry.below = seen.below;
-        remove->entries[remove->count++] = entry;
     }
     Perform(Then(edit, remove));
 }
 
-// The newest deletion comes back: each entry at the place it had, or at the
-// end of a list now shorter, with its tick. One that would take the list
-// past 50 entries is refused with a warning sound and stays to be undone.
-void UndoDelete() {
-    PluginInstance* p = ThePlugin;
-    const Deletion* deletion = LatestDeletion();
-    if (!p || !deletion) return;
-    if (ItemCount + deletion->count > MaxItems) {
+// The entry the step changed takes the focus mark; the keyboard stays where
+// it is. An entry gone leaves the focus to the rule for entries that go, and
+// one a merge moved keeps it where it was.
+static void FocusOn(const Change* step) {
+    if (!step || step->kind == ChangeKind::restore || step->kind == ChangeKind::setting) return;
+    const DeletedEntry* first = step->kind == ChangeKind::removeTicked ? step->entries : nullptr;
+    ListItem* item = ItemAt(first ? first->index : step->index);
+    if (item && item->label && strcmp(item->text, first ? first->text : step->text) == 0)
+        SetFocusedEntry(item);
+}
+
+// The newest step (or the newest deletion) is undone or redone: its record
+// goes the one path. An open edit is stored first, as a click elsewhere
+// stores it: a new step, which an Undo then takes back. One that would take
+// the list past 50 entries is refused with a warning sound and stays.
+static void RunStep(bool redo, bool deletion) {
+    if (!ThePlugin) return;
+    Change* edit = TakeOpenEdit();
+    if (edit && !redo && !deletion) {
+        Perform(edit);
+        edit = nullptr;
+    }
+    int name = 0;
+    const Change* next = PeekStep(redo, deletion, &name);
+    if (next && next->kind == ChangeKind::restore && ItemCount + next->count > MaxItems) {
         MessageBeep(MB_ICONWARNING);
+        next = nullptr;
+    }
+    Change* step = next ? TakeStep(redo, deletion, &name) : nullptr;
+    const Origin origin = redo ? Origin::redo : Origin::undo;
+    if (step && step->kind == ChangeKind::setting && step->setting == KeyInSlit) {
+        Perform(edit);
+        SetDocked(step->value != 0, origin);
+        ReleaseChange(step);
         return;
     }
-    Change* restore = NewChange(ChangeKind::restore, deletion->count);
-    if (!restore) return;
-    restore->count = deletion->count;
-    for (int i = 0; i < deletion->count; ++i)
-        restore->entries[i] = deletion->entries[i];
-    ForgetLatestDeletion();
-    Change* edit = TakeOpenEdit();
-    Perform(Then(edit, restore));
+    // Its save may find the entry gone from the file: the step is dropped.
+    if (Perform(Then(edit, step), step ? origin : Origin::user, name) && step) {
+        if (ThePlugin->changesDroppedOnSave && StepJustMade())
+            ReleaseChange(TakeStep(!redo, false, nullptr));
+        else
+            FocusOn(StepJustMade());
+    }
+}
+
+void Undo() {
+    RunStep(false, false);
+}
+
+void Redo() {
+    RunStep(true, false);
+}
+
+void UndoDelete() {
+    RunStep(false, true);
 }
 
 bool AnyEntryTicked() {

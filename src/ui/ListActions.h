@@ -1,5 +1,5 @@
 // What the user does to the list: add, delete, remove the ticked entries,
-// undo a deletion, change the width. Each makes the record of what the user
+// change the width, undo and redo. Each makes the record of what the user
 // did and hands it to the one change path.
 #pragma once
 
@@ -23,6 +23,10 @@ bool AddsOnRelease(HWND window);
 void ForgetQuickClicks();
 void DeleteItem(HWND window);
 void RemoveTickedEntries();
+// The newest step taken back, the newest undone done again, the newest
+// deletion taken back (wherever it stands among the steps).
+void Undo();
+void Redo();
 void UndoDelete();
 bool AnyEntryTicked();
 // A width outside 30 to 4000 changes nothing.

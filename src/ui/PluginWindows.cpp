@@ -7,7 +7,7 @@
 #include "ui/FocusState.h"
 #include "ui/Keyboard.h"
 #include "data/Changes.h"
-#include "data/DeletionMemory.h"
+#include "data/History.h"
 #include "data/ItemList.h"
 #include "data/Text.h"
 #include "data/FileWatch.h"
@@ -308,9 +308,9 @@ void DestroyPluginWindows() {
     EditingLabel = nullptr;
     Edit.open = false;
     ForgetQuickClicks();
-    ForgetFocus();     // after the windows, whose going may still ask for it
-    ForgetDeletions(); // an undo is for the session that deleted
-    ForgetPending();   // what no save could write ends with the session
+    ForgetFocus();   // after the windows, whose going may still ask for it
+    ForgetHistory(); // an undo is for the session that made the change
+    ForgetPending(); // what no save could write ends with the session
     UnregisterClassW(PluginWideClassName, p->module);
 }
 
