@@ -447,12 +447,21 @@ TEST_F(SharingTest, EveryChangeUndoneAndRedone) {
         };
         ASSERT_TRUE(Start(SettingsText(L("A,B*,C"))));
         c.action();
-        if (c.outside[0]) WriteOutside(Writer::replace, file(c.outside, true));
+        // The other program's write is over before the undo (a save waits
+        // while a write is fresher than the quiet time).
+        if (c.outside[0])
+            WriteOutside(Writer::replace, file(c.outside, true)), Sleep(QuietTime + 50);
         const int sounds = WarningSounds();
+        auto saved = [] {
+            for (DWORD t = GetTickCount(); FirstPending() && GetTickCount() - t < 3000;)
+                PumpMessages(20);
+        };
         HostBroadcast("@ovletInternal Undo");
+        saved();
         EXPECT_EQ(ReadFileText(SettingsPath()), file(c.undone, false));
         EXPECT_EQ(ListedEntries(), L(c.undone));
         HostBroadcast("@ovletInternal Redo");
+        saved();
         EXPECT_EQ(ReadFileText(SettingsPath()), file(c.redone, true));
         EXPECT_EQ(ListedEntries(), L(c.redone));
         EXPECT_EQ(WarningSounds() - sounds, c.sounds);
