@@ -8,14 +8,14 @@ namespace {
 
 HANDLE Thread = nullptr;
 HANDLE Stop = nullptr;
-HANDLE Notice = INVALID_HANDLE_VALUE;
+HANDLE Notice = nullptr; // null while no folder is watched
 HWND Window = nullptr;
 UINT Message = 0;
 
 DWORD WINAPI Watch(LPVOID) {
     HANDLE waits[2] = {Stop, Notice};
     while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-        PostMessageW(Window, Message, 0, 0);
+        PostMessageA(Window, Message, 0, 0);
         if (!FindNextChangeNotification(Notice)) break;
     }
     return 0;
@@ -34,7 +34,8 @@ bool StartWatching(const wchar_t* path, HWND window, UINT message) {
     Notice = FindFirstChangeNotificationW(
         folder, FALSE,
         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE);
-    if (Notice == INVALID_HANDLE_VALUE) return false;
+    if (Notice == INVALID_HANDLE_VALUE) Notice = nullptr;
+    if (!Notice) return false;
     Window = window;
     Message = message;
     Stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -53,6 +54,6 @@ void StopWatching() {
     }
     if (Stop) CloseHandle(Stop);
     Stop = nullptr;
-    if (Notice != INVALID_HANDLE_VALUE) FindCloseChangeNotification(Notice);
-    Notice = INVALID_HANDLE_VALUE;
+    if (Notice) FindCloseChangeNotification(Notice);
+    Notice = nullptr;
 }

@@ -327,8 +327,10 @@ HRESULT ListAccessible::Answer(Question question, LONG at, void* out, LONG a, LO
         if (!place[0] || !place[1] || !place[2] || !place[3]) return E_POINTER;
         RECT r = ScreenRect(WindowOf(at, item));
         if (item) {
-            const RECT box = ScreenRect(item->doneBox);
-            UnionRect(&r, &r, &box);
+            const RECT box = ScreenRect(item->doneBox); // left of the label, as tall or less
+            if (box.left < r.left) r.left = box.left;
+            if (box.top < r.top) r.top = box.top;
+            if (box.bottom > r.bottom) r.bottom = box.bottom;
         }
         *place[0] = r.left;
         *place[1] = r.top;

@@ -10,7 +10,7 @@ namespace {
 const DWORD ChildStyle = WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL; // 0x50000080
 
 // Valid only during each call: the host copies it.
-UINT Subscriptions[] = {HOSTMSG_RECONFIGURE, HOSTMSG_BROADCAST, 0};
+const UINT Subscriptions[] = {HOSTMSG_RECONFIGURE, HOSTMSG_BROADCAST, 0};
 
 } // namespace
 

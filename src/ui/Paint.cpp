@@ -157,7 +157,7 @@ RECT TextBox(HDC dc, RECT caption, RECT surface, const wchar_t* text, int length
     RECT box = {caption.left + (width - wide) / 2, top + metrics.tmInternalLeading, 0,
                 top + metrics.tmHeight};
     box.right = box.left + wide;
-    if (!length || !IntersectRect(&box, &box, &surface)) SetRectEmpty(&box);
+    if (!length || !IntersectRect(&box, &box, &surface)) box = RECT{};
     return box;
 }
 
@@ -215,7 +215,7 @@ void DrawFocusMark(HDC dc, RECT surface, RECT text, COLORREF colour) {
                                  p->bevelWidth, p->borderWidth);
     RECT r = surface;
     InflateRect(&r, -(f.bevel + f.border), -(f.bevel + f.border));
-    if (!IsRectEmpty(&text)) {
+    if (text.right > text.left && text.bottom > text.top) {
         if (text.left <= r.left) r.left = text.left - 1;
         if (text.top <= r.top) r.top = text.top - 1;
         if (text.right >= r.right) r.right = text.right + 1;

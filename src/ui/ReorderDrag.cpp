@@ -17,12 +17,18 @@ enum class Stage { idle, pressed, dragging };
 Stage CurrentStage = Stage::idle;
 HWND PressedLabel = nullptr;
 POINT PressedAt = {}; // on the screen
-// The boundary the entry would land on: 0 above the first row, n below the
-// last; -1 where dropping would change nothing, so no mark shows.
-int MarkSlot = -1;
+// The boundary the entry would land on, plus one (zero, the start, for no
+// mark): MarkSlot() gives it.
+int MarkAfter = 0;
 // An open edit stored when the drag began: saved with the drop, or alone
 // when the drag ends without one.
 Change* StoredEdit = nullptr;
+
+// The boundary the entry would land on: 0 above the first row, n below the
+// last; -1 where dropping would change nothing, so no mark shows.
+int MarkSlot() {
+    return MarkAfter - 1;
+}
 // Where the pointer was last seen while dragging, on the screen; and whether
 // the timer that scrolls the list at its edges runs.
 POINT DragAt = {};
@@ -92,10 +98,10 @@ HWND MarkLabel(int slot) {
 }
 
 void ShowMarkAt(int slot) {
-    if (slot == MarkSlot) return;
-    if (HWND old = MarkLabel(MarkSlot)) InvalidateRect(old, nullptr, FALSE);
-    MarkSlot = slot;
-    if (HWND now = MarkLabel(MarkSlot)) InvalidateRect(now, nullptr, FALSE);
+    if (slot == MarkSlot()) return;
+    if (HWND old = MarkLabel(MarkSlot())) InvalidateRect(old, nullptr, FALSE);
+    MarkAfter = slot + 1;
+    if (HWND now = MarkLabel(MarkSlot())) InvalidateRect(now, nullptr, FALSE);
 }
 
 // Every way a press or a drag ends comes here; the capture is let go last,
@@ -243,7 +249,7 @@ void EndReorderOn(HWND label) {
 }
 
 MarkEdge InsertionMarkOn(HWND label) {
-    if (CurrentStage != Stage::dragging || !label || label != MarkLabel(MarkSlot))
+    if (CurrentStage != Stage::dragging || !label || label != MarkLabel(MarkSlot()))
         return MarkEdge::none;
-    return RowItem(MarkSlot) ? MarkEdge::top : MarkEdge::bottom;
+    return RowItem(MarkSlot()) ? MarkEdge::top : MarkEdge::bottom;
 }

@@ -9,9 +9,8 @@
 
 namespace {
 
-// Shown over Add Item when it can add nothing more. Not const: the tooltip's
-// text field is a plain pointer.
-wchar_t FullListTip[] = L"The list is full (50 entries)";
+// Shown over Add Item when it can add nothing more; the tooltip only reads it.
+const wchar_t FullListTip[] = L"The list is full (50 entries)";
 // A label's whole text, as the tooltip shows it.
 wchar_t TipText[TextUnits];
 
@@ -58,7 +57,7 @@ void OnToolTipText(NMTTDISPINFOW* tip) {
     tip->szText[0] = '\0';
     tip->lpszText = tip->szText;
     if (tool == ThePlugin->addButton) {
-        if (ItemCount >= MaxItems) tip->lpszText = FullListTip;
+        if (ItemCount >= MaxItems) tip->lpszText = const_cast<wchar_t*>(FullListTip);
         return;
     }
     ListItem* item = FindItem(tool);

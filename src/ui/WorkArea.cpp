@@ -96,7 +96,7 @@ RECT WorkAreaFor(PluginInstance& p, bool docked, int width, int height) {
 }
 
 void KeepInWorkArea(PluginInstance& p, RECT work, int width, int height) {
-    if (IsRectEmpty(&work)) return;
+    if (work.right <= work.left || work.bottom <= work.top) return;
     p.x = PullBack(p.x, width, work.left, work.right);
     p.y = PullBack(p.y, height, work.top, work.bottom);
 }
