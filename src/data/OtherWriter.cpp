@@ -2,7 +2,10 @@
 // empties it first and writes later, a program that holds it open while it
 // writes. Until that write has landed, zelk neither shows the file nor
 // merges with it nor replaces it.
+#include <stdlib.h>
+
 #include "core/PluginInstance.h"
+#include "data/SettingsText.h"
 
 namespace {
 
@@ -11,6 +14,21 @@ unsigned long long Ticks(const FILETIME& time) {
 }
 
 } // namespace
+
+// Whether the file differs from the bytes zelk last read or wrote: another
+// program wrote, replaced or deleted it. A file held for the moment counts
+// as changed, so it is read (and waited for) before it is replaced.
+bool PluginInstance::FileChangedSinceSeen() const {
+    char* bytes = nullptr;
+    size_t length = 0;
+    DWORD error = 0;
+    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, 0);
+    bool changed = read == FileRead::missing ? fileHashKnown
+                                             : read != FileRead::ok || !fileHashKnown ||
+                                                   HashBytes(bytes, length, HashStart) != fileHash;
+    free(bytes);
+    return changed;
+}
 
 // A Windows program's hold for writing shows as a refusal to share the file
 // with a reader that does not share writing (it shares deleting, so that a

@@ -249,21 +249,6 @@ bool PluginInstance::WriteSettings() {
     return WriteDocument(Merged, false);
 }
 
-// Whether the file differs from the bytes zelk last read or wrote: another
-// program wrote, replaced or deleted it. A file held for the moment counts
-// as changed, so it is read (and waited for) before it is replaced.
-bool PluginInstance::FileChangedSinceSeen() const {
-    char* bytes = nullptr;
-    size_t length = 0;
-    DWORD error = 0;
-    FileRead read = ReadWholeFile(settingsPath, bytes, length, error, 0);
-    bool changed = read == FileRead::missing ? fileHashKnown
-                                             : read != FileRead::ok || !fileHashKnown ||
-                                                   HashBytes(bytes, length, HashStart) != fileHash;
-    free(bytes);
-    return changed;
-}
-
 // Reads the file as another program left it, takes its lines and settings
 // (never the window's place or docking), and applies to its list every
 // change not yet in it. The result is in MergedDocument(). False when the
